@@ -1,12 +1,15 @@
 #include "app/QtMainWindow.h"
 
+#include <sys/eventfd.h>
+#include <unistd.h>
 #include <QApplication>
 #include <QComboBox>
 #include <QFileInfo>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScrollBar>
+#include <QSocketNotifier>
+#include <QTimer>
 #include <QWidget>
 
 #include "text/CodePage.h"
@@ -104,6 +107,21 @@ QtMainWindow::QtMainWindow(Events events, int32_t logLineCap)
                      [this](const QString& text) { setMirror(Control::ProvinceBox, toLocal(text)); });
     QObject::connect(idBox_, &QPlainTextEdit::textChanged, root_.get(),
                      [this] { setMirror(Control::IdBox, toLocal(idBox_->toPlainText())); });
+
+    wakeFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (wakeFd_ >= 0) {
+        auto* wake = new QSocketNotifier(wakeFd_, QSocketNotifier::Read, root_.get());
+        QObject::connect(wake, &QSocketNotifier::activated, root_.get(), [this] {
+            uint64_t count = 0;
+            (void)!read(wakeFd_, &count, sizeof count);
+            flushPending();
+        });
+    } else {
+        // Out of descriptors: look for queued changes a few times a second instead.
+        auto* poll = new QTimer(root_.get());
+        QObject::connect(poll, &QTimer::timeout, root_.get(), [this] { flushPending(); });
+        poll->start(100);
+    }
 }
 
 QtMainWindow::~QtMainWindow() {
@@ -128,6 +146,8 @@ void QtMainWindow::detach() {
         QObject::disconnect(control, nullptr, root_.get(), nullptr);
     }
     root_.reset();
+    if (wakeFd_ >= 0) close(wakeFd_);
+    wakeFd_ = -1;
     toggleButton_ = nullptr;
     logBox_ = nullptr;
     idBox_ = nullptr;
@@ -140,10 +160,11 @@ void QtMainWindow::submit(Change change) {
         std::lock_guard lock(lock_);
         if (detached_) return;
         pending_.push_back(std::move(change));
-        if (!onWindowThread() && !flushQueued_) {
-            // Under the lock that detach takes, so nothing is queued once the widgets may be going.
+        if (!onWindowThread() && !flushQueued_ && wakeFd_ >= 0) {
+            // Under the lock that detach takes: no wake-up once the descriptor may be closing.
             flushQueued_ = true;
-            QMetaObject::invokeMethod(this, "flushPending", Qt::QueuedConnection);
+            const uint64_t one = 1;
+            (void)!write(wakeFd_, &one, sizeof one);
         }
     }
     if (onWindowThread()) flushPending();

@@ -5,10 +5,13 @@
 // Reads never wait for the window thread: the window keeps a code page 936 copy of every control's
 // text, brought up to date on the window thread whenever a control changes, so a worker reads the
 // text as the window thread last left it. Changes from other threads are queued under a lock and
-// carried out by one queued call to the window thread, however many arrive before it runs: a second
-// with many log lines costs one hop, not one per line. The queued call carries no data of its own
-// (everything passes through the locked queue), which also keeps ThreadSanitizer able to see every
-// hand-over between threads.
+// carried out on the window thread in one go, however many arrive before it gets to them: a second
+// with many log lines costs one wake-up, not one per line.
+//
+// Other threads never call into Qt. They wake the window thread through an event descriptor that a
+// socket notifier on the window thread watches; everything else passes through the locked queue.
+// Qt's own cross-thread posting synchronises through locks that ThreadSanitizer cannot see, and
+// would leave it reporting races inside Qt; this way every hand-over is one it can check.
 
 #include <array>
 #include <cstdint>
@@ -18,8 +21,6 @@
 #include <thread>
 #include <utility>
 #include <vector>
-
-#include <QObject>
 
 #include "app/WindowOps.h"
 
@@ -31,9 +32,7 @@ class QWidget;
 
 namespace jdsm {
 
-class QtMainWindow final : public QObject, public WindowOps {
-    Q_OBJECT
-
+class QtMainWindow final : public WindowOps {
   public:
     struct Events {
         std::function<void()> created;           // the window and its controls exist
@@ -68,10 +67,6 @@ class QtMainWindow final : public QObject, public WindowOps {
     Text executableFileName() override;
     int runMessageLoop() override;
 
-  private slots:
-    // Carries out the queued changes, on the window thread.
-    void flushPending();
-
   private:
     struct Change {
         enum class Kind { SetText, AddItem, Select, Append };
@@ -84,6 +79,8 @@ class QtMainWindow final : public QObject, public WindowOps {
     bool onWindowThread() const { return std::this_thread::get_id() == windowThread_; }
     // Queues a change; on the window thread it is carried out at once, behind those queued before it.
     void submit(Change change);
+    // Carries out the queued changes, on the window thread.
+    void flushPending();
     void apply(const Change& change);
     void setMirror(Control control, Text text);
     void applySetText(Control control, const Text& text);
@@ -106,6 +103,7 @@ class QtMainWindow final : public QObject, public WindowOps {
     std::array<Text, kControlCount> mirror_;
     std::vector<Change> pending_;
     bool flushQueued_ = false;
+    int wakeFd_ = -1;  // an eventfd; -1 when none could be made (the window thread then polls)
 };
 
 }  // namespace jdsm
