@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+#include <vector>
+
 #include "text/CodePage.h"
 
 namespace jdsm {
@@ -85,6 +88,23 @@ TEST(DecodeEscapes, FallsBackToTheBytesReadAsUtf16) {
 
 TEST(DecodeEscapes, EmptyTextStaysEmpty) {
     EXPECT_EQ(decodeEscapes(""), "");
+}
+
+// Checks run these on many worker threads at once, the first calls included (they build the tables).
+TEST(Encoding, ConcurrentCallsAgree) {
+    std::vector<std::thread> threads;
+    std::vector<int> wrong(8, 0);
+    for (size_t n = 0; n < wrong.size(); ++n) {
+        threads.emplace_back([&wrong, n] {
+            for (int k = 0; k < 200; ++k) {
+                if (decodeEscapes("\\u73b0\\u8d27") != kXianHuo) ++wrong[n];
+                if (utf8ToLocal("\xE7\x8E\xB0\xE8\xB4\xA7") != kXianHuo) ++wrong[n];
+            }
+        });
+    }
+    for (auto& t : threads)
+        t.join();
+    EXPECT_EQ(wrong, std::vector<int>(wrong.size(), 0));
 }
 
 }  // namespace
