@@ -32,12 +32,14 @@ Text utf16BytesToText(const Bytes& bytes) {
     for (size_t i = 0; i + 1 < bytes.size(); i += 2)
         units.push_back(static_cast<char16_t>(bytes[i] | bytes[i + 1] << 8));
     std::u16string_view v(units);
-    if (!v.empty() && v.front() == u'\xFEFF') v.remove_prefix(1);
+    if (!v.empty() && v.front() == u'\uFEFF') v.remove_prefix(1);
     v = v.substr(0, v.find(u'\0'));
     return Text(codepage::wideToLocal(v));
 }
 
 Text decodeEscapes(std::string_view text) {
+    // The replacements step by character like every scan of a text, so a backslash or apostrophe byte
+    // that is the second half of a double-byte character is left alone (it is none in UTF-16 either).
     Text t = replace(text, "\r\n", kLineBreakMark);
     if (!t.empty() && t[0] == '\r') t = Text(t.view().substr(1));
     t = replace(t, "\\u", "%u");

@@ -54,8 +54,9 @@ std::string codeBytes(uint32_t code) {
 TEST(Cp936Table, ConversionsMatchThePublishedTable) {
     const char* dir = std::getenv("JDSM_CORPUS_DIR");
     ASSERT_NE(dir, nullptr) << "JDSM_CORPUS_DIR is not set";
-    const PublishedTable table = readPublishedTable(std::string(dir) + "/cp936/CP936.TXT");
-    ASSERT_EQ(table.toUnicode.size(), 21920u);
+    const std::string path = std::string(dir) + "/cp936/CP936.TXT";
+    const PublishedTable table = readPublishedTable(path);
+    ASSERT_EQ(table.toUnicode.size(), 21920u) << "mappings read from " << path;
     ASSERT_EQ(table.toCode.size(), 21920u);
 
     int differences = 0;
