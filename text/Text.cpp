@@ -1,7 +1,7 @@
 #include "text/Text.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <charconv>
 #include <cstring>
 #include <ostream>
 
@@ -250,10 +250,12 @@ Bytes replaceBytes(const Bytes& bytes, const Bytes& sought, const Bytes& replace
 
 Text numberToText(int32_t n) { return Text(std::to_string(n)); }
 Text numberToText(int64_t n) { return Text(std::to_string(n)); }
+// to_chars writes as printf "%.13g" does in the "C" locale, whatever locale the process runs in: the
+// window toolkit adopts the user's locale, whose decimal separator may be a comma.
 Text numberToText(double d) {
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.13g", d);
-    return Text(buf);
+    const auto res = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::general, 13);
+    return Text(std::string_view(buf, static_cast<size_t>(res.ptr - buf)));
 }
 
 }  // namespace jdsm
