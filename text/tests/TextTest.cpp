@@ -106,18 +106,26 @@ TEST(TextSplit, KeepsInnerEmptiesDropsTrailingOne) {
 
 TEST(TextSpaces, TrimAndRemoveKnowTwoSpaces) {
     EXPECT_EQ(trim("  a b  "), "a b");
-    EXPECT_EQ(trim("\xA1\xA1" "a" "\xA1\xA1 "), "a");
+    EXPECT_EQ(trim("\xA1\xA1"
+                   "a"
+                   "\xA1\xA1 "),
+              "a");
     EXPECT_EQ(trim("\ta "), "\ta");
     EXPECT_EQ(trim("   "), "");
     EXPECT_EQ(trim("a\r\n"), "a\r\n");
     // B0 A1 is one character whose trail byte is A1: not the start of a space.
     EXPECT_EQ(trim("\xB0\xA1\xA1\xA1"), "\xB0\xA1");
-    EXPECT_EQ(removeSpaces("note=x y; a = \xA1\xA1" "b"), "note=xy;a=b");
+    EXPECT_EQ(removeSpaces("note=x y; a = \xA1\xA1"
+                           "b"),
+              "note=xy;a=b");
     EXPECT_EQ(removeSpaces("\tx\n"), "\tx\n");
 }
 
 TEST(TextMisc, UpperCharCodeRepeatBytes) {
-    EXPECT_EQ(toUpper(std::string("ab\xB0" "a1z")), std::string("AB\xB0" "a1Z"));
+    EXPECT_EQ(toUpper(std::string("ab\xB0"
+                                  "a1z")),
+              std::string("AB\xB0"
+                          "a1Z"));
     EXPECT_EQ(charCode("A"), 65);
     EXPECT_EQ(charCode(kXianHuo, 1), static_cast<int8_t>(0xCF));
     EXPECT_EQ(charCode("A", 0), 0);
