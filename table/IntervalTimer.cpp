@@ -1,7 +1,7 @@
 #include "table/IntervalTimer.h"
 
-#include <algorithm>
-#include <system_error>
+#include <exception>
+#include <new>
 
 namespace jdsm {
 
@@ -25,10 +25,10 @@ bool IntervalTimer::start(Callback callback, std::optional<int32_t> periodMs, in
     callback_ = std::move(callback);
     try {
         queue_ = std::make_unique<TimerQueue>(clock_);
-    } catch (const std::system_error&) {
-        return false;  // no thread for the queue: the timer stays stopped
+        timer_ = queue_->createTimer(callback_, parameter, 0, period);
+    } catch (const std::exception&) {
+        // No thread or no memory for the queue: reported as a timer that did not start.
     }
-    timer_ = queue_->createTimer(callback_, parameter, 0, period);
     if (!timer_) {
         stop();
         return false;
@@ -38,22 +38,19 @@ bool IntervalTimer::start(Callback callback, std::optional<int32_t> periodMs, in
 }
 
 bool IntervalTimer::stop() {
-    dropFinishedQueues();
-    if (!queue_ || !timer_) {
-        // A queue without a timer (its creation failed) is still let go of.
-        if (queue_) {
-            queue_->shutdown();
+    std::erase_if(retired_, [](const std::unique_ptr<TimerQueue>& q) { return q->finished(); });
+    const bool result = queue_ && timer_ ? queue_->deleteTimer(timer_) : true;
+    if (queue_) {
+        queue_->shutdown();
+        try {
             retired_.push_back(std::move(queue_));
+        } catch (const std::bad_alloc&) {
+            queue_.reset();  // nowhere to keep it: let go of it at once, waiting for its callback
         }
-        period_ = 0;
-        return true;
     }
-    const bool deleted = queue_->deleteTimer(timer_);
-    queue_->shutdown();
-    retired_.push_back(std::move(queue_));
     timer_ = 0;
     period_ = 0;
-    return deleted;
+    return result;
 }
 
 bool IntervalTimer::setPeriod(int32_t periodMs) {
@@ -73,10 +70,6 @@ int32_t IntervalTimer::period() const {
 void IntervalTimer::stopAndWait() {
     stop();
     retired_.clear();  // each queue's destructor waits for its thread
-}
-
-void IntervalTimer::dropFinishedQueues() {
-    std::erase_if(retired_, [](const std::unique_ptr<TimerQueue>& q) { return q->finished(); });
 }
 
 }  // namespace jdsm

@@ -31,7 +31,8 @@ class IntervalTimer {
     IntervalTimer& operator=(const IntervalTimer&) = delete;
 
     // (Re)starts: stops a running timer, then calls `callback(parameter)` at once and every period (1000 ms
-    // when omitted). Refused (false, nothing changed) for an empty callback or a negative period.
+    // when omitted). Refused (false, nothing changed) for an empty callback or a negative period. When no
+    // queue thread can be made it returns false and the timer stays stopped, callback remembered.
     bool start(Callback callback, std::optional<int32_t> periodMs = std::nullopt, int32_t parameter = 0);
     // True when there was nothing to stop. Never waits for a callback that is running.
     bool stop();
@@ -46,8 +47,6 @@ class IntervalTimer {
     void stopAndWait();
 
   private:
-    void dropFinishedQueues();
-
     std::shared_ptr<TimerClock> clock_ = TimerClock::steady();
     std::unique_ptr<TimerQueue> queue_;
     // Queues of earlier starts whose last callback may still be running; destroying one waits for it.

@@ -502,6 +502,10 @@ Bytes KeyedTable::toBytes() const {
     }
 }
 
+// The bytes come from outside, so nothing in them is trusted. Refused: fewer than 16 bytes, another magic,
+// an unknown kind, a negative count or one whose slots do not fit; an offset outside the payload area
+// (the header and the slots are no payload); a text without its zero byte before the end; a byte-set
+// whose count word is not 1 or whose length runs past the end. Bytes after the last payload are ignored.
 bool KeyedTable::loadFromBytes(const Bytes& bytes) {
     if (bytes.size() < kHeaderSize || std::memcmp(bytes.data(), kMagic, 4) != 0) return false;
     const auto keyKind = static_cast<int32_t>(getU32(bytes, 4));

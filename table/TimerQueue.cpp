@@ -1,6 +1,7 @@
 #include "table/TimerQueue.h"
 
 #include <map>
+#include <new>
 
 namespace jdsm {
 
@@ -61,9 +62,7 @@ struct TimerQueue::State {
                 timers.erase(next);
             } else {
                 // Stay on the grid of the first due time; periods missed while a routine overran are skipped.
-                do {
-                    timer.due += timer.period;
-                } while (timer.due <= now);
+                timer.due += timer.period * ((now - timer.due) / timer.period + 1);
             }
             lock.unlock();
             (*routine)(parameter);
@@ -98,14 +97,19 @@ TimerQueue::~TimerQueue() {
 
 uint64_t TimerQueue::createTimer(Routine routine, int32_t parameter, int32_t dueMs, int32_t periodMs) {
     if (!routine || dueMs < 0 || periodMs < 0) return 0;
-    auto shared = std::make_shared<const Routine>(std::move(routine));
-    std::lock_guard lock(state_->mutex);
-    if (state_->stopping) return 0;
-    const uint64_t id = state_->nextId++;
-    state_->timers[id] = State::Timer{std::move(shared), parameter, std::chrono::milliseconds(periodMs),
-                                      state_->clock->now() + std::chrono::milliseconds(dueMs)};
-    state_->cv.notify_all();
-    return id;
+    try {
+        auto shared = std::make_shared<const Routine>(std::move(routine));
+        std::lock_guard lock(state_->mutex);
+        if (state_->stopping) return 0;
+        const uint64_t id = state_->nextId;
+        state_->timers[id] = State::Timer{std::move(shared), parameter, std::chrono::milliseconds(periodMs),
+                                          state_->clock->now() + std::chrono::milliseconds(dueMs)};
+        ++state_->nextId;
+        state_->cv.notify_all();
+        return id;
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
 }
 
 bool TimerQueue::changeTimer(uint64_t timer, int32_t dueMs, int32_t periodMs) {
