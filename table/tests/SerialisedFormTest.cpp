@@ -104,6 +104,12 @@ TEST(SerialisedForm, ReaderAcceptsRepeatedKeysAndAZeroByteEmptyText) {
 
     ASSERT_TRUE(t.loadFromBytes(kMagic + le({10, 3, 1, 24, 9}) + Bytes{0}));
     EXPECT_EQ(t.get(Text()).payload, 9u);
+    ASSERT_TRUE(t.loadFromBytes(kMagic + le({11, 11, 1, 24, 0, 1, 0})));  // an empty byte-set written whole
+    EXPECT_TRUE(t.containsKey(Bytes{}));
+
+    // Integer slots are numbers, never offsets, whatever they hold.
+    ASSERT_TRUE(t.loadFromBytes(kMagic + le({3, 3, 1, 0xFFFFFFFF, 0x7FFFFFFF})));
+    EXPECT_EQ(t.get(-1).payload, 0x7FFFFFFFu);
 
     // A form listing more entries than the bucket threshold grows while loading, like `set` does.
     Bytes many = kMagic + le({3, 3, 40});

@@ -23,6 +23,7 @@ class ManualClock final : public TimerClock {
   public:
     TimerTime now() override {
         std::lock_guard lock(mutex_);
+        lastRead() = now_;
         return now_;
     }
 
@@ -30,7 +31,9 @@ class ManualClock final : public TimerClock {
                    std::optional<TimerTime> deadline) override {
         {
             std::lock_guard own(mutex_);
-            sleep_ = Sleep{now_, deadline};
+            // A sleep with a deadline was decided on the time the queue read last; one without depends on
+            // no time at all.
+            sleep_ = Sleep{deadline ? lastRead() : now_, deadline};
             changed_.notify_all();
         }
         cv.wait_for(lock, 1ms);
@@ -52,6 +55,11 @@ class ManualClock final : public TimerClock {
     }
 
   private:
+    static TimerTime& lastRead() {
+        thread_local TimerTime value;
+        return value;
+    }
+
     struct Sleep {
         TimerTime seenAt;
         std::optional<TimerTime> deadline;
