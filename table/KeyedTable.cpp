@@ -50,11 +50,11 @@ uint32_t hashOf(const TableItem& item) {
     return KeyedTable::textHash(bytesView(std::get<Bytes>(item)));
 }
 
-// The threshold is kept in 32 bits; a huge load factor (or infinity) must not overflow the conversion.
+// Multiplied in single precision, the load factor's own width (10 x 0.7f gives 7, not 6). The threshold is
+// kept in 32 bits: a huge load factor, or infinity, must not overflow the conversion.
 int32_t thresholdFor(int32_t buckets, float loadFactor) {
-    const double t = std::trunc(static_cast<double>(buckets) * static_cast<double>(loadFactor));
-    if (t >= static_cast<double>(std::numeric_limits<int32_t>::max()))
-        return std::numeric_limits<int32_t>::max();
+    const float t = std::trunc(static_cast<float>(buckets) * loadFactor);
+    if (t >= 2147483648.0f) return std::numeric_limits<int32_t>::max();
     return static_cast<int32_t>(t);
 }
 

@@ -56,7 +56,7 @@ struct TimerQueue::State {
                 continue;
             }
             Timer& timer = next->second;
-            const auto routine = timer.routine;
+            auto routine = timer.routine;
             const int32_t parameter = timer.parameter;
             if (timer.period.count() == 0) {
                 timers.erase(next);
@@ -66,6 +66,7 @@ struct TimerQueue::State {
             }
             lock.unlock();
             (*routine)(parameter);
+            routine.reset();  // a deleted timer's routine, with its captures, is let go of outside the lock
             lock.lock();
         }
         done = true;

@@ -141,13 +141,20 @@ TEST(KeyedTable, CreateRefusalsKeepThePreviousStore) {
     }
 }
 
-TEST(KeyedTable, ZeroBucketsBecomeOneAndHugeLoadFactorsNeverGrow) {
+TEST(KeyedTable, ZeroBucketsBecomeOneAndOtherLoadFactorsSetTheThreshold) {
     KeyedTable t;
     ASSERT_TRUE(t.create(kInt, kInt, 0));
     EXPECT_EQ(t.bucketCount(), 1);
     t.set(1, 1);  // threshold 0: grows to 3 first
     EXPECT_EQ(t.bucketCount(), 3);
     EXPECT_EQ(t.get(1).payload, 1u);
+
+    ASSERT_TRUE(t.create(kInt, kInt, 10, 0.7f));  // threshold 7
+    for (int32_t k = 0; k < 7; ++k)
+        t.set(k, k);
+    EXPECT_EQ(t.bucketCount(), 10);
+    t.set(7, 7);
+    EXPECT_EQ(t.bucketCount(), 21);
 
     ASSERT_TRUE(t.create(kInt, kInt, 2, std::numeric_limits<float>::infinity()));
     for (int32_t k = 0; k < 100; ++k)
