@@ -56,11 +56,13 @@ std::unique_ptr<Tables> buildTables() {
     iconv_t fromWide = openOrThrow("CP936", "UTF-16LE");
     char out[16];
 
-    for (int b = 0; b < 0x80; ++b) t->single[b] = static_cast<char16_t>(b);
+    for (int b = 0; b < 0x80; ++b)
+        t->single[b] = static_cast<char16_t>(b);
     for (int b = 0x80; b < 0x100; ++b) {
         const char in = static_cast<char>(b);
         if (convertOne(toWide, &in, 1, out, sizeof out) == 2)
-            t->single[b] = static_cast<char16_t>(static_cast<uint8_t>(out[0]) | static_cast<uint8_t>(out[1]) << 8);
+            t->single[b] =
+                static_cast<char16_t>(static_cast<uint8_t>(out[0]) | static_cast<uint8_t>(out[1]) << 8);
     }
     for (int lead = 0x81; lead < 0xFF; ++lead) {
         for (int trail = 0x40; trail < 0xFF; ++trail) {
@@ -84,7 +86,8 @@ std::unique_ptr<Tables> buildTables() {
         if (n == 1) {
             t->toLocal[u] = static_cast<uint8_t>(out[0]);
         } else if (n == 2) {
-            t->toLocal[u] = static_cast<uint16_t>(static_cast<uint8_t>(out[0]) << 8 | static_cast<uint8_t>(out[1]));
+            t->toLocal[u] =
+                static_cast<uint16_t>(static_cast<uint8_t>(out[0]) << 8 | static_cast<uint8_t>(out[1]));
         }
     }
     iconv_close(toWide);
@@ -168,7 +171,8 @@ std::u16string utf8ToWide(std::string_view utf8) {
     std::u16string out;
     out.reserve(utf8.size());
     size_t i = 0;
-    while (i < utf8.size() && static_cast<uint8_t>(utf8[i]) < 0x80) out.push_back(static_cast<char16_t>(utf8[i++]));
+    while (i < utf8.size() && static_cast<uint8_t>(utf8[i]) < 0x80)
+        out.push_back(static_cast<char16_t>(utf8[i++]));
     if (i == utf8.size()) return out;
 
     thread_local Utf8Converter conv;
@@ -196,6 +200,8 @@ std::u16string utf8ToWide(std::string_view utf8) {
     return out;
 }
 
-std::string utf8ToLocalString(std::string_view utf8) { return wideToLocal(utf8ToWide(utf8)); }
+std::string utf8ToLocalString(std::string_view utf8) {
+    return wideToLocal(utf8ToWide(utf8));
+}
 
 }  // namespace jdsm::codepage

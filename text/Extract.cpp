@@ -7,7 +7,8 @@ namespace {
 constexpr std::string_view kQuoteMark = "#\xD2\xFD\xBA\xC5";
 }  // namespace
 
-Text textBefore(std::string_view text, std::string_view marker, std::optional<int32_t> start, bool ignoreCase) {
+Text textBefore(std::string_view text, std::string_view marker, std::optional<int32_t> start,
+                bool ignoreCase) {
     const int32_t from = (!start || *start <= 0) ? 1 : *start;
     const int32_t p = find(text, marker, from, ignoreCase);
     if (p == -1) return {};
@@ -26,7 +27,8 @@ Text textBetween(std::string_view text, std::string_view startMarker, std::strin
     return middle(text, b, q - b);
 }
 
-Text textAfterLast(std::string_view text, std::string_view marker, std::optional<int32_t> start, bool ignoreCase) {
+Text textAfterLast(std::string_view text, std::string_view marker, std::optional<int32_t> start,
+                   bool ignoreCase) {
     const auto len = static_cast<int32_t>(text.size());
     const int32_t p = findLast(text, marker, start ? *start : len + 1, ignoreCase);
     if (p == -1) return {};

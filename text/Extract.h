@@ -22,8 +22,8 @@ Text textBetween(std::string_view text, std::string_view startMarker, std::strin
 
 // The text behind the last `marker` lying within the first start - 1 bytes (the whole text when
 // `start` is omitted).
-Text textAfterLast(std::string_view text, std::string_view marker, std::optional<int32_t> start = std::nullopt,
-                   bool ignoreCase = false);
+Text textAfterLast(std::string_view text, std::string_view marker,
+                   std::optional<int32_t> start = std::nullopt, bool ignoreCase = false);
 
 Text dropLeft(std::string_view text, int32_t n);   // without the first n bytes
 Text dropRight(std::string_view text, int32_t n);  // without the last n bytes

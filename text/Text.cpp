@@ -1,7 +1,7 @@
 #include "text/Text.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <charconv>
 #include <cstring>
 #include <ostream>
 
@@ -9,12 +9,18 @@ namespace jdsm {
 
 namespace {
 
-inline unsigned char byteAt(std::string_view s, size_t i) { return static_cast<unsigned char>(s[i]); }
+inline unsigned char byteAt(std::string_view s, size_t i) {
+    return static_cast<unsigned char>(s[i]);
+}
 
 // Bytes a character occupies: a lead byte of 0x80 or above takes its follower with it.
-inline size_t charWidth(unsigned char b) { return b >= 0x80 ? 2 : 1; }
+inline size_t charWidth(unsigned char b) {
+    return b >= 0x80 ? 2 : 1;
+}
 
-inline unsigned char foldAscii(unsigned char b) { return (b >= 'A' && b <= 'Z') ? b + ('a' - 'A') : b; }
+inline unsigned char foldAscii(unsigned char b) {
+    return (b >= 'A' && b <= 'Z') ? b + ('a' - 'A') : b;
+}
 
 inline bool matchesAt(std::string_view text, size_t at, std::string_view sought, bool ignoreCase) {
     if (at + sought.size() > text.size()) return false;
@@ -66,17 +72,27 @@ Text& Text::operator+=(char c) {
     return *this;
 }
 
-Text operator+(Text a, std::string_view b) { return a += b; }
+Text operator+(Text a, std::string_view b) {
+    return a += b;
+}
 Text operator+(std::string_view a, const Text& b) {
     Text t(a);
     t.reserve(a.size() + b.view().size());
     return t += b.view();
 }
-Text operator+(Text a, const Text& b) { return a += b.view(); }
-Text operator+(Text a, const char* b) { return a += std::string_view(b ? b : ""); }
-Text operator+(const char* a, const Text& b) { return std::string_view(a ? a : "") + b; }
+Text operator+(Text a, const Text& b) {
+    return a += b.view();
+}
+Text operator+(Text a, const char* b) {
+    return a += std::string_view(b ? b : "");
+}
+Text operator+(const char* a, const Text& b) {
+    return std::string_view(a ? a : "") + b;
+}
 
-std::ostream& operator<<(std::ostream& os, const Text& t) { return os << t.view(); }
+std::ostream& operator<<(std::ostream& os, const Text& t) {
+    return os << t.view();
+}
 
 int32_t find(std::string_view text, std::string_view sought, int32_t start, bool ignoreCase) {
     if (start < 1) start = 1;
@@ -86,7 +102,8 @@ int32_t find(std::string_view text, std::string_view sought, int32_t start, bool
     return at == std::string_view::npos ? -1 : static_cast<int32_t>(at + 1);
 }
 
-int32_t findLast(std::string_view text, std::string_view sought, std::optional<int32_t> start, bool ignoreCase) {
+int32_t findLast(std::string_view text, std::string_view sought, std::optional<int32_t> start,
+                 bool ignoreCase) {
     const int64_t len = static_cast<int64_t>(text.size());
     int64_t limit = start ? *start : len + 1;
     if (limit > len + 1) limit = len + 1;
@@ -160,7 +177,8 @@ TextList split(std::string_view text, std::string_view separator) {
 
 Text trim(std::string_view text) {
     size_t i = 0;
-    while (i < text.size() && isSpaceAt(text, i)) i += charWidth(byteAt(text, i));
+    while (i < text.size() && isSpaceAt(text, i))
+        i += charWidth(byteAt(text, i));
     const size_t begin = i;
     size_t end = begin;  // one past the last character that is not a space
     while (i < text.size()) {
@@ -201,13 +219,18 @@ Text repeat(int32_t n, std::string_view text) {
     if (n < 1 || text.empty()) return {};
     std::string out;
     out.reserve(text.size() * static_cast<size_t>(n));
-    for (int32_t k = 0; k < n; ++k) out.append(text);
+    for (int32_t k = 0; k < n; ++k)
+        out.append(text);
     return Text(std::move(out));
 }
 
-Bytes textToBytes(std::string_view text) { return Bytes(text.begin(), text.end()); }
+Bytes textToBytes(std::string_view text) {
+    return Bytes(text.begin(), text.end());
+}
 
-Text bytesToText(const Bytes& bytes) { return Text(bytesView(bytes)); }
+Text bytesToText(const Bytes& bytes) {
+    return Text(bytesView(bytes));
+}
 
 std::string_view bytesView(const Bytes& bytes) {
     return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
@@ -215,7 +238,8 @@ std::string_view bytesView(const Bytes& bytes) {
 
 Bytes bytesLeft(const Bytes& bytes, int32_t n) {
     if (n <= 0) return {};
-    return Bytes(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(std::min<size_t>(n, bytes.size())));
+    return Bytes(bytes.begin(),
+                 bytes.begin() + static_cast<std::ptrdiff_t>(std::min<size_t>(n, bytes.size())));
 }
 
 Bytes bytesMiddle(const Bytes& bytes, int32_t start, int32_t n) {
@@ -229,7 +253,8 @@ Bytes bytesMiddle(const Bytes& bytes, int32_t start, int32_t n) {
 Bytes replaceBytes(const Bytes& bytes, const Bytes& sought, const Bytes& replacement, int32_t start,
                    int32_t count) {
     if (start < 1) start = 1;
-    if (bytes.empty() || sought.empty() || static_cast<size_t>(start) > bytes.size() || count == 0) return bytes;
+    if (bytes.empty() || sought.empty() || static_cast<size_t>(start) > bytes.size() || count == 0)
+        return bytes;
     Bytes out;
     out.reserve(bytes.size());
     size_t copied = 0;
@@ -248,12 +273,18 @@ Bytes replaceBytes(const Bytes& bytes, const Bytes& sought, const Bytes& replace
     return out;
 }
 
-Text numberToText(int32_t n) { return Text(std::to_string(n)); }
-Text numberToText(int64_t n) { return Text(std::to_string(n)); }
+Text numberToText(int32_t n) {
+    return Text(std::to_string(n));
+}
+Text numberToText(int64_t n) {
+    return Text(std::to_string(n));
+}
+// to_chars writes as printf "%.13g" does in the "C" locale, whatever locale the process runs in: the
+// window toolkit adopts the user's locale, whose decimal separator may be a comma.
 Text numberToText(double d) {
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.13g", d);
-    return Text(buf);
+    const auto res = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::general, 13);
+    return Text(std::string_view(buf, static_cast<size_t>(res.ptr - buf)));
 }
 
 }  // namespace jdsm

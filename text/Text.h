@@ -21,12 +21,12 @@
 namespace jdsm {
 
 class Text {
-public:
+  public:
     Text() = default;
     Text(const char* s) : s_(s ? s : "") {}  // NOLINT(google-explicit-constructor): literals read as texts
     Text(std::string_view s) : s_(s.substr(0, s.find('\0'))) {}  // NOLINT(google-explicit-constructor)
-    Text(std::string&& s) : s_(std::move(s)) { cutAtZero(); }     // NOLINT(google-explicit-constructor)
-    Text(const std::string& s) : Text(std::string_view(s)) {}     // NOLINT(google-explicit-constructor)
+    Text(std::string&& s) : s_(std::move(s)) { cutAtZero(); }    // NOLINT(google-explicit-constructor)
+    Text(const std::string& s) : Text(std::string_view(s)) {}    // NOLINT(google-explicit-constructor)
 
     int32_t length() const { return static_cast<int32_t>(s_.size()); }
     bool empty() const { return s_.empty(); }
@@ -49,7 +49,7 @@ public:
     friend bool operator==(const Text& a, const std::string& b) { return a.view() == std::string_view(b); }
     friend auto operator<=>(const Text& a, const Text& b) = default;
 
-private:
+  private:
     void cutAtZero();
     std::string s_;
 };
@@ -85,8 +85,8 @@ inline bool contains(std::string_view text, std::string_view sought, bool ignore
 
 // --- cutting ---------------------------------------------------------------------------------------
 
-Text left(std::string_view text, int32_t n);                  // first n bytes (may cut a character)
-Text right(std::string_view text, int32_t n);                 // last n bytes
+Text left(std::string_view text, int32_t n);                   // first n bytes (may cut a character)
+Text right(std::string_view text, int32_t n);                  // last n bytes
 Text middle(std::string_view text, int32_t start, int32_t n);  // n bytes from the 1-based start
 
 // Replaces up to `count` occurrences (a negative count: all) from `start` on. Each scan goes on behind

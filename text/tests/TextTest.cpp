@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <string>
+
 namespace jdsm {
 namespace {
 
@@ -103,18 +106,26 @@ TEST(TextSplit, KeepsInnerEmptiesDropsTrailingOne) {
 
 TEST(TextSpaces, TrimAndRemoveKnowTwoSpaces) {
     EXPECT_EQ(trim("  a b  "), "a b");
-    EXPECT_EQ(trim("\xA1\xA1" "a" "\xA1\xA1 "), "a");
+    EXPECT_EQ(trim("\xA1\xA1"
+                   "a"
+                   "\xA1\xA1 "),
+              "a");
     EXPECT_EQ(trim("\ta "), "\ta");
     EXPECT_EQ(trim("   "), "");
     EXPECT_EQ(trim("a\r\n"), "a\r\n");
     // B0 A1 is one character whose trail byte is A1: not the start of a space.
     EXPECT_EQ(trim("\xB0\xA1\xA1\xA1"), "\xB0\xA1");
-    EXPECT_EQ(removeSpaces("note=x y; a = \xA1\xA1" "b"), "note=xy;a=b");
+    EXPECT_EQ(removeSpaces("note=x y; a = \xA1\xA1"
+                           "b"),
+              "note=xy;a=b");
     EXPECT_EQ(removeSpaces("\tx\n"), "\tx\n");
 }
 
 TEST(TextMisc, UpperCharCodeRepeatBytes) {
-    EXPECT_EQ(toUpper(std::string("ab\xB0" "a1z")), std::string("AB\xB0" "a1Z"));
+    EXPECT_EQ(toUpper(std::string("ab\xB0"
+                                  "a1z")),
+              std::string("AB\xB0"
+                          "a1Z"));
     EXPECT_EQ(charCode("A"), 65);
     EXPECT_EQ(charCode(kXianHuo, 1), static_cast<int8_t>(0xCF));
     EXPECT_EQ(charCode("A", 0), 0);
@@ -139,6 +150,25 @@ TEST(TextNumbers, IntegersAndPercentPoint13g) {
     EXPECT_EQ(numberToText(12.5), "12.5");
     EXPECT_EQ(numberToText(1.0 / 3.0), "0.3333333333333");
     EXPECT_EQ(numberToText(1e20), "1e+20");
+}
+
+// The window toolkit switches the C library to the user's locale at start-up; a real must still be
+// written with a decimal point (JSON text and request values are built from it).
+TEST(TextNumbers, RealsIgnoreTheLocaleDecimalComma) {
+    const std::string saved = std::setlocale(LC_NUMERIC, nullptr);
+    const char* comma = nullptr;
+    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "ru_RU.UTF-8", "de_DE"}) {
+        if (std::setlocale(LC_NUMERIC, name)) {
+            comma = name;
+            break;
+        }
+    }
+    if (!comma) GTEST_SKIP() << "no locale with a decimal comma is installed";
+    const Text half = numberToText(0.5);
+    const Text big = numberToText(-1234.25e-10);
+    std::setlocale(LC_NUMERIC, saved.c_str());
+    EXPECT_EQ(half, "0.5") << comma;
+    EXPECT_EQ(big, "-1.23425e-07") << comma;
 }
 
 }  // namespace

@@ -44,7 +44,8 @@ void addExtension(X509* cert, X509* issuer, int nid, const char* value) {
     X509_EXTENSION_free(ext);
 }
 
-CertPtr makeCert(EVP_PKEY* key, const char* commonName, X509* issuer, EVP_PKEY* issuerKey, long serial, bool ca) {
+CertPtr makeCert(EVP_PKEY* key, const char* commonName, X509* issuer, EVP_PKEY* issuerKey, long serial,
+                 bool ca) {
     CertPtr cert(X509_new());
     check(cert != nullptr, "certificate");
     X509_set_version(cert.get(), 2);
@@ -53,8 +54,8 @@ CertPtr makeCert(EVP_PKEY* key, const char* commonName, X509* issuer, EVP_PKEY* 
     X509_gmtime_adj(X509_getm_notAfter(cert.get()), 7L * 24 * 3600);
     X509_set_pubkey(cert.get(), key);
     X509_NAME* name = X509_get_subject_name(cert.get());
-    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>(commonName), -1,
-                               -1, 0);
+    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>(commonName),
+                               -1, -1, 0);
     X509* signer = issuer ? issuer : cert.get();
     X509_set_issuer_name(cert.get(), X509_get_subject_name(signer));
     if (ca) {
