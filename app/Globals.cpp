@@ -42,17 +42,14 @@ void releaseGlobals() {
     Globals& g = globals();
     g.gAreaCode.store({});
     g.gClientCookie.store({});
-#if JDSM_HAVE_TABLE
     {
         std::lock_guard lock(g.announcementLock);
         g.gNotified.destroy();
     }
-#endif
     g.ProvinceNames.clear();
     g.AreaCodes.clear();
-#if JDSM_HAVE_TABLE
-    g.gResetTimer.stop();
-#endif
+    // A reset that is under way ends first; one that starts later finds the table without a store.
+    g.gResetTimer.stopAndWait();
 }
 
 const std::array<ProvinceRow, 31> kProvinceTable = {{

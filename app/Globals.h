@@ -15,10 +15,8 @@
 
 #include "app/ActivityRegistry.h"
 #include "app/WindowOps.h"
-#if JDSM_HAVE_TABLE  // TODO(table): unconditional once the table is merged
 #include "table/IntervalTimer.h"
 #include "table/KeyedTable.h"
-#endif
 #include "text/Text.h"
 
 namespace jdsm {
@@ -51,10 +49,8 @@ struct Globals {
 
     // Announcement memory: product IDs announced since the last reset. Every get, set and clear on
     // gNotified holds announcementLock, and that lock is held for nothing else.
-#if JDSM_HAVE_TABLE
     KeyedTable gNotified;
     IntervalTimer gResetTimer;
-#endif
     std::mutex announcementLock;
 
     WindowOps* window = nullptr;

@@ -19,9 +19,7 @@ void onWindowCreated() {
     for (const Text& name : g.ProvinceNames)
         g.window->addListItem(Control::ProvinceBox, name);
     g.window->setCurrentSelection(Control::ProvinceBox, 0);
-#if JDSM_HAVE_TABLE
     setUpAnnouncementMemory();
-#endif
     g.gClientCookie.store(Text(kFixedClientCookie));
     g.window->setControlText(Control::MainWindow, g.window->executableFileName());
 }
@@ -92,9 +90,7 @@ bool stopMonitor(std::chrono::steady_clock::time_point deadline) {
         g.startCount.store(g.startCount.load() + 1);
     }
     g.toggled.notify_all();
-#if JDSM_HAVE_TABLE
     g.gResetTimer.stop();
-#endif
     g.activities->close();
     return g.activities->waitIdle(deadline);
 }

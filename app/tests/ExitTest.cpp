@@ -65,9 +65,7 @@ TEST_F(Exit, ClosingTheWindowStopsLoopWorkersAndTimer) {
     EXPECT_EQ(globals().window, nullptr);
     EXPECT_EQ(globals().gMonitoring.load(), 0);
     EXPECT_EQ(globals().activities->running(), 0);
-#if JDSM_HAVE_TABLE
     EXPECT_EQ(globals().gResetTimer.period(), 0);
-#endif
     // Nothing can start any more: a late timer call or loop is refused.
     EXPECT_FALSE(globals().activities->spawn([] {}));
 }
