@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <thread>
+
 #include "app/Globals.h"
 #include "app/Monitor.h"
 #include "app/tests/FakeWindow.h"
@@ -105,6 +109,36 @@ TEST_F(Handlers, ProvincePickStoresItsAreaCode) {
     window.setControlText(Control::ProvinceBox, local("台湾"));
     onProvinceSelected();
     EXPECT_EQ(g.gAreaCode.load(), "19_1601_3633_0");
+}
+
+TEST_F(Handlers, AreaCodeAndCookieAreReplacedWhileWorkersReadThem) {
+    onWindowCreated();
+    Globals& g = globals();
+    std::atomic<bool> done{false};
+    std::atomic<int64_t> torn{0};
+    std::vector<std::thread> readers;
+    for (int r = 0; r < 3; ++r) {
+        readers.emplace_back([&] {
+            while (!done.load()) {
+                const Text area = g.gAreaCode.load();
+                if (!area.empty() &&
+                    std::find(g.AreaCodes.begin(), g.AreaCodes.end(), area) == g.AreaCodes.end()) {
+                    ++torn;
+                }
+                if (g.gClientCookie.load().length() % 189 != 0) ++torn;
+            }
+        });
+    }
+    for (int i = 0; i < 2000; ++i) {
+        window.pick(i % 31);
+        onProvinceSelected();
+        g.gClientCookie.store(i % 2 ? Text(kFixedClientCookie)
+                                    : Text(kFixedClientCookie) + kFixedClientCookie);
+    }
+    done.store(true);
+    for (auto& r : readers)
+        r.join();
+    EXPECT_EQ(torn.load(), 0);
 }
 
 TEST_F(Handlers, ToggleFollowsTheCaptionNotTheFlag) {
