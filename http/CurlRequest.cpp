@@ -45,6 +45,16 @@ class CurlShared {
         return curl_easy_init();
     }
 
+    void closeIdle() {
+        std::vector<CURL*> idle;
+        {
+            const std::lock_guard lock(poolMutex_);
+            idle.swap(idle_);
+        }
+        for (CURL* easy : idle)
+            curl_easy_cleanup(easy);
+    }
+
     void release(CURL* easy) {
         // Options point into the finished request; reset drops them but keeps the live connections.
         curl_easy_reset(easy);
@@ -213,6 +223,10 @@ std::unique_ptr<CurlRequest> CurlRequest::create(size_t maxBodyBytes) {
 
 std::unique_ptr<RequestObject> makeCurlRequest() {
     return CurlRequest::create();
+}
+
+void closeIdleConnections() {
+    CurlShared::instance().closeIdle();
 }
 
 bool CurlRequest::setTimeouts(int32_t resolveMs, int32_t connectMs, int32_t sendMs, int32_t receiveMs) {

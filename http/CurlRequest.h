@@ -59,4 +59,8 @@ class CurlRequest final : public RequestObject {
 // The maker webRequest uses by default.
 std::unique_ptr<RequestObject> makeCurlRequest();
 
+// Closes the keep-alive connections that idle pooled handles hold (at shutdown, or before a server
+// they talk to goes away). Requests running meanwhile keep theirs.
+void closeIdleConnections();
+
 }  // namespace jdsm

@@ -1,5 +1,6 @@
 #include "http/HttpSettings.h"
 
+#include <openssl/err.h>
 #include <openssl/pem.h>
 #include <openssl/x509.h>
 
@@ -39,6 +40,9 @@ std::shared_ptr<const detail::ExtraCaCertificates> loadCertificates(const std::s
     while (X509* cert = PEM_read_bio_X509(bio, nullptr, nullptr, nullptr))
         ca->certificates.push_back(cert);
     BIO_free(bio);
+    // The read that ends the loop leaves an error on this thread's OpenSSL queue, where a later TLS
+    // handshake on the same thread would find it and fail.
+    ERR_clear_error();
     if (ca->certificates.empty()) return nullptr;
     return ca;
 }

@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "http/CurlRequest.h"
 #include "http/HttpSettings.h"
 #include "http/WebRequest.h"
 #include "http/tests/TestServer.h"
@@ -57,6 +58,7 @@ void countHandshakes(int threads) {
     }
     for (auto& w : workers)
         w.join();
+    jdsm::closeIdleConnections();
     std::printf("1000 requests, %d thread(s): %d answered 200, %ld full TLS handshakes, %ld resumed\n",
                 threads, ok.load(), server.fullHandshakes(), server.resumedHandshakes());
 }
@@ -73,6 +75,7 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    jdsm::closeIdleConnections();
     std::printf("over the run: %ld full TLS handshakes, %ld resumed\n", server.fullHandshakes(),
                 server.resumedHandshakes());
     return 0;

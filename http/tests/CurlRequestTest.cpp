@@ -117,6 +117,7 @@ class CurlRequestTest : public ::testing::Test {
     }
     static void TearDownTestSuite() {
         gStall->release();
+        closeIdleConnections();
         delete server;
         delete gStall;
     }
@@ -253,6 +254,7 @@ TEST_F(CurlRequestTest, UntrustedCertificateIsRefusedUnlessTheCallerOptsIn) {
     // Opting in once does not leak into later calls on the same pooled connections.
     EXPECT_THAT(webRequest(stranger.url("/echo"), {.status = &status}), IsEmpty());
     EXPECT_EQ(status, 0);
+    closeIdleConnections();
 }
 
 TEST_F(CurlRequestTest, ProxyWithCredentialsTunnelsAndKeepsThePasswordFromTheServer) {
@@ -271,6 +273,7 @@ TEST_F(CurlRequestTest, ProxyWithCredentialsTunnelsAndKeepsThePasswordFromTheSer
     // Without a user the proxy turns the tunnel down.
     EXPECT_THAT(webRequest(server->url("/echo"), {.status = &status, .proxy = proxyAddress}), IsEmpty());
     EXPECT_EQ(status, 0);
+    closeIdleConnections();
 }
 
 TEST_F(CurlRequestTest, EndlessBodyStopsAtTheCap) {

@@ -1,10 +1,17 @@
 #include "http/tests/TestServer.h"
 
 #include <openssl/ssl.h>
+#include <sys/socket.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
+
+// The server library is not built with ThreadSanitizer, so its internals cannot be judged by it; the
+// client code under test is.
+extern "C" const char* __tsan_default_suppressions() {
+    return "called_from_lib:libcpp-httplib.so\n";
+}
 
 namespace jdsm::testing {
 
@@ -26,13 +33,23 @@ TestServer::TestServer(const std::function<void(httplib::Server&)>& routes)
     // Enough workers for every keep-alive connection the tests and the benchmark hold at once.
     server_->new_task_queue = [] { return new httplib::ThreadPool(32); };
     server_->set_keep_alive_max_count(100000);
-    // Stopping waits for idle keep-alive connections to time out, so keep that short.
-    server_->set_keep_alive_timeout(1);
+    // Stopping waits for idle keep-alive connections to time out: clients close theirs first
+    // (closeIdleConnections) so that tear-down does not wait this long.
+    server_->set_keep_alive_timeout(5);
     // Headers and body go out in two writes; without this the second waits for a delayed ACK.
     server_->set_tcp_nodelay(true);
+    int listener = -1;
+    server_->set_socket_options([&listener](socket_t sock) {
+        const int yes = 1;
+        ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+        listener = sock;
+    });
     routes(*server_);
     port_ = server_->bind_to_any_port("127.0.0.1");
     if (port_ <= 0) throw std::runtime_error("the test server cannot bind");
+    // The library listens with a backlog of 5, which a burst of parallel connects overflows; a dropped
+    // handshake then surfaces as a reset connection in the client.
+    ::listen(listener, SOMAXCONN);
     // The socket listens from here on, so clients may connect before the accept loop runs.
     thread_ = std::thread([this] { server_->listen_after_bind(); });
     // stop() only ends a loop that has begun; the destructor must not race the start.
