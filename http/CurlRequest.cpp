@@ -181,6 +181,13 @@ size_t onBody(char* data, size_t size, size_t count, void* user) {
     auto* state = static_cast<CurlRequest::State*>(user);
     const size_t n = size * count;
     if (state->body.size() + n > state->maxBody) return 0;  // aborts the transfer
+    if (state->body.empty()) {
+        curl_off_t length = -1;
+        if (curl_easy_getinfo(state->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK &&
+            length > 0) {
+            state->body.reserve(std::min(static_cast<size_t>(length), state->maxBody));
+        }
+    }
     state->body.insert(state->body.end(), reinterpret_cast<uint8_t*>(data),
                        reinterpret_cast<uint8_t*>(data) + n);
     return n;
@@ -300,8 +307,8 @@ bool CurlRequest::send(const Bytes& body) {
     return perform(body.data(), body.size());
 }
 
-Bytes CurlRequest::responseBody() {
-    return state_->body;
+Bytes CurlRequest::takeResponseBody() {
+    return std::exchange(state_->body, {});
 }
 
 Text CurlRequest::allResponseHeaders() {

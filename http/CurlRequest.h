@@ -44,7 +44,7 @@ class CurlRequest final : public RequestObject {
     bool setRequestHeader(std::string_view name, std::string_view value) override;
     bool send(std::string_view body) override;
     bool send(const Bytes& body) override;
-    Bytes responseBody() override;
+    Bytes takeResponseBody() override;
     Text allResponseHeaders() override;
     int32_t status() override;
 

@@ -40,8 +40,9 @@ class RequestObject {
     virtual bool send(std::string_view body) = 0;
     virtual bool send(const Bytes& body) = 0;
 
-    // The response of the last exchange; empty (status 0) when it failed.
-    virtual Bytes responseBody() = 0;
+    // The response of the last exchange; empty (status 0) when it failed. The body is handed over rather
+    // than copied (pages run to hundreds of kilobytes), so a second take gives it empty.
+    virtual Bytes takeResponseBody() = 0;
     // The response header lines separated by CR LF, without the status line.
     virtual Text allResponseHeaders() = 0;
     virtual int32_t status() = 0;

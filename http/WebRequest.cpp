@@ -48,7 +48,7 @@ class Request {
     void send(const Bytes& body) {
         if (object_) object_->send(body);
     }
-    Bytes responseBody() { return object_ ? object_->responseBody() : Bytes{}; }
+    Bytes takeResponseBody() { return object_ ? object_->takeResponseBody() : Bytes{}; }
     Text allResponseHeaders() { return object_ ? object_->allResponseHeaders() : Text{}; }
     int32_t status() { return object_ ? object_->status() : 0; }
 
@@ -152,7 +152,7 @@ Bytes webRequestWith(const RequestObjectMaker& makeRequest, const Text& url,
         request.send(options.body.view());
     }
 
-    Bytes body = request.responseBody();
+    Bytes body = request.takeResponseBody();
     const Text headers = request.allResponseHeaders();
     if (options.responseHeaders) *options.responseHeaders = headers;
     if (options.status) *options.status = request.status();

@@ -2,6 +2,7 @@
 // A request object that records every call as one line of text and answers with a canned response.
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "http/RequestObject.h"
@@ -42,7 +43,7 @@ class RecordingRequest : public RequestObject {
     bool send(const Bytes& body) override {
         return record("send bytes " + std::string(body.begin(), body.end()));
     }
-    Bytes responseBody() override { return response_.body; }
+    Bytes takeResponseBody() override { return std::exchange(response_.body, {}); }
     Text allResponseHeaders() override { return response_.headers; }
     int32_t status() override { return response_.status; }
 
