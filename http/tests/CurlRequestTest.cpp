@@ -257,6 +257,20 @@ TEST_F(CurlRequestTest, UntrustedCertificateIsRefusedUnlessTheCallerOptsIn) {
     closeIdleConnections();
 }
 
+TEST_F(CurlRequestTest, ExtraCaFileDecidesWhichPrivateAuthorityIsTrusted) {
+    const std::string caFile = extraCaFile();
+    TestServer other(routes);  // a server no connection or TLS session exists for yet
+    int32_t status = -1;
+    setExtraCaFile("/nonexistent/ca.pem");
+    EXPECT_THAT(webRequest(other.url("/echo"), {.status = &status}), IsEmpty());
+    EXPECT_EQ(status, 0);
+    setExtraCaFile(other.certificates().caFile);
+    EXPECT_THAT(webRequest(other.url("/echo"), {.status = &status}), Not(IsEmpty()));
+    EXPECT_EQ(status, 200);
+    setExtraCaFile(caFile);
+    closeIdleConnections();
+}
+
 TEST_F(CurlRequestTest, ProxyWithCredentialsTunnelsAndKeepsThePasswordFromTheServer) {
     testing::ConnectProxy proxy("Basic " + encodeBase64(textToBytes("user:s3cret")).str());
     const Text proxyAddress = "127.0.0.1:" + std::to_string(proxy.port());
