@@ -368,6 +368,10 @@ bool CurlRequest::perform(const uint8_t* body, size_t size) {
     } else {
         set(CURLOPT_SSL_VERIFYPEER, 1L);
         set(CURLOPT_SSL_VERIFYHOST, 2L);
+        // The system store as one bundle file rather than a hashed directory: with a directory curl
+        // parses the whole bundle again for every new connection (tens of milliseconds); with the file
+        // alone it keeps the parsed store per handle.
+        set(CURLOPT_CAPATH, static_cast<const char*>(nullptr));
         extraCa = detail::extraCaCertificates();
         if (extraCa) {
             set(CURLOPT_SSL_CTX_FUNCTION, &addExtraCa);

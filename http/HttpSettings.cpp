@@ -1,5 +1,7 @@
 #include "http/HttpSettings.h"
 
+#include "http/CurlRequest.h"
+
 #include <openssl/err.h>
 #include <openssl/pem.h>
 #include <openssl/x509.h>
@@ -50,11 +52,16 @@ std::shared_ptr<const detail::ExtraCaCertificates> loadCertificates(const std::s
 }  // namespace
 
 void setExtraCaFile(std::string path) {
-    Settings& s = settings();
-    const std::lock_guard lock(s.mutex);
-    s.caFile = std::move(path);
-    s.caLoaded = false;
-    s.ca.reset();
+    {
+        Settings& s = settings();
+        const std::lock_guard lock(s.mutex);
+        s.caFile = std::move(path);
+        s.caLoaded = false;
+        s.ca.reset();
+    }
+    // Each pooled handle keeps the certificate store it parsed for its first connection; idle ones go,
+    // so the next requests build stores with the new file.
+    closeIdleConnections();
 }
 
 std::string extraCaFile() {

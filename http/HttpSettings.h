@@ -4,8 +4,9 @@
 // The extra CA file: a PEM file of certificates trusted besides the system store, for deployments
 // behind their own certificate authority. It starts as the environment variable JDSM_CA_FILE when that
 // is set, else as the value the build was configured with; setExtraCaFile replaces it for requests
-// that start afterwards. An empty path, or a file that cannot be read, adds nothing. Connections and TLS
-// sessions already made keep the trust they were made with, so set it before the first request.
+// that start afterwards (idle pooled connections are closed). An empty path, or a file that cannot be
+// read, adds nothing. Requests running at the time, and TLS sessions already made, keep the trust they
+// had, so the program sets the file once before its first request.
 
 #include <memory>
 #include <string>

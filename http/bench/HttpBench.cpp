@@ -21,6 +21,10 @@ void routes(httplib::Server& server) {
     server.Get("/stock", [](const httplib::Request&, httplib::Response& res) {
         res.set_content(R"({"stock":{"StockStateName":"现货","jdPrice":{"p":"99.00"}}})", "application/json");
     });
+    server.Get("/stock-close", [](const httplib::Request&, httplib::Response& res) {
+        res.set_header("Connection", "close");
+        res.set_content(R"({"stock":{"StockStateName":"现货","jdPrice":{"p":"99.00"}}})", "application/json");
+    });
 }
 
 TestServer* gServer = nullptr;
@@ -39,6 +43,16 @@ void BM_KeepAliveGet(benchmark::State& state) {
 }
 BENCHMARK(BM_KeepAliveGet)->UseRealTime()->MinTime(2.0);
 BENCHMARK(BM_KeepAliveGet)->UseRealTime()->MinTime(2.0)->Threads(8);
+
+// The cost that connection reuse avoids: the server closes every connection, so each request opens a
+// new one (resuming the TLS session).
+void BM_NewConnectionGet(benchmark::State& state) {
+    const jdsm::Text url = gServer->url("/stock-close");
+    for (auto _ : state)
+        benchmark::DoNotOptimize(jdsm::webRequest(url).data());
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_NewConnectionGet)->UseRealTime()->MinTime(2.0);
 
 // 1000 requests over `threads` threads against a server no client has talked to yet.
 void countHandshakes(int threads) {

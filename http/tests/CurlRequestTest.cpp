@@ -268,7 +268,6 @@ TEST_F(CurlRequestTest, ExtraCaFileDecidesWhichPrivateAuthorityIsTrusted) {
     EXPECT_THAT(webRequest(other.url("/echo"), {.status = &status}), Not(IsEmpty()));
     EXPECT_EQ(status, 200);
     setExtraCaFile(caFile);
-    closeIdleConnections();
 }
 
 TEST_F(CurlRequestTest, ProxyWithCredentialsTunnelsAndKeepsThePasswordFromTheServer) {
