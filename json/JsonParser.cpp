@@ -281,6 +281,9 @@ class Parser {
     // Reads token t (n units) into a new node; kParseOk, kParseBadToken or kParseOutOfMemory.
     int32_t makeScalar(const char16_t* t, size_t n, bool escaped, Node** out);
     Node* newNode(size_t textUnits, char16_t** text);
+    // A plain number token at pos_ ended by "," or `closer`, as a new node with pos_ on that character;
+    // null (pos_ unchanged) for any other token.
+    Node* plainNumber(char16_t closer);
     int32_t attachMember(Node* object, Node* child, bool nameEscaped);
     void skipEscape(int64_t& counter, bool& escaped) {
         int64_t step = (pos_ + 1 < len_ && s_[pos_ + 1] == u'u') ? 6 : 2;
@@ -316,6 +319,9 @@ class Parser {
 
 int32_t Parser::run() {
     for (pos_ = 0; pos_ <= len_; ++pos_) {
+        // Indented texts are mostly blanks between tokens: pass them in one tight loop.
+        while (pos_ < len_ && s_[pos_] <= u' ' && classOf(s_[pos_]) == kBlank)
+            ++pos_;
         const char16_t ch = pos_ < len_ ? s_[pos_] : 0;
         int32_t r;
         switch (ch) {
@@ -402,6 +408,21 @@ int32_t Parser::arrayStep() {
     }
     if (f.state != kExpectValue) return kParseBadToken;
     Node* array = f.node;
+
+    // Most elements of number-heavy texts are plain numbers ended by "," or "]": read those in one pass.
+    const int64_t tokenStart = pos_;
+    if (Node* number = plainNumber(u']')) {
+        if (!appendElement(array, number)) {
+            releasePayload(number);
+            pos_ = tokenStart;
+            return kParseOutOfMemory;
+        }
+        if (s_[pos_] == u']') {
+            stack_.pop();
+            if (!stack_.empty()) stack_.top().state = kAfterValue;
+        }
+        return kParseOk;
+    }
 
     int64_t start = pos_;
     int64_t i = 0;
@@ -565,6 +586,21 @@ int32_t Parser::objectStep() {
                 i = 0;
                 stack_.top().state = kExpectValue;
                 inValue = true;
+                while (pos_ < len_ && s_[pos_] <= u' ' && classOf(s_[pos_]) == kBlank)
+                    valueStart = ++pos_;
+                if (Node* number = pos_ < len_ ? plainNumber(u'}') : nullptr) {
+                    // A plain number ended by "," or "}": the common member, read in one pass.
+                    sync();
+                    if (s_[pos_] == u'}') {
+                        stack_.pop();
+                        if (!stack_.empty()) stack_.top().state = kAfterValue;
+                    } else {
+                        stack_.top().state = kExpectName;
+                    }
+                    const int32_t r = attachMember(object, number, nameEscaped);
+                    if (r != kParseOk) pos_ = valueStart;
+                    return r;
+                }
                 continue;
             case kOpen:
                 sync();
@@ -636,6 +672,52 @@ int32_t Parser::attachMember(Node* object, Node* child, bool nameEscaped) {
         return kParseOutOfMemory;
     }
     return kParseOk;
+}
+
+Node* Parser::plainNumber(char16_t closer) {
+    // Anything unusual (blanks, a second point, a long token, the end of the text) is left to the
+    // general scan, which then reads the token under the full rules.
+    char narrow[64];
+    size_t k = 0;
+    int64_t p = pos_;
+    bool dot = false, exponent = false, innerSign = false;
+    while (p < len_ && k < sizeof narrow) {
+        const char16_t c = s_[p];
+        if (static_cast<char16_t>(c - u'0') > 9) {
+            if (c == u'.') {
+                if (dot) return nullptr;
+                dot = true;
+            } else if (c == u'e' || c == u'E') {
+                if (k == 0 || exponent) return nullptr;
+                exponent = true;
+            } else if (c == u'+' || c == u'-') {
+                if (k > 0) {
+                    if (innerSign) return nullptr;
+                    innerSign = true;
+                }
+            } else {
+                break;
+            }
+        }
+        narrow[k++] = static_cast<char>(c);
+        ++p;
+    }
+    if (k == 0 || p >= len_ || (s_[p] != u',' && s_[p] != closer)) return nullptr;
+    char16_t* text = nullptr;
+    Node* node = newNode(k, &text);
+    if (!node) return nullptr;
+    node->pool = pool_;
+    std::memcpy(text, s_ + pos_, k * sizeof(char16_t));
+    node->textForm = text;
+    if (!dot && !exponent && !innerSign) {
+        node->kind = kInteger;
+        node->value.integer = readInt64(text, k);
+    } else {
+        node->kind = kReal;
+        node->value.real = readReal(narrow, k);
+    }
+    pos_ = p;
+    return node;
 }
 
 Node* Parser::newNode(size_t textUnits, char16_t** text) {
