@@ -275,52 +275,104 @@ int32_t JsonNode::getChildren(std::string_view path, std::vector<JsonNode>& node
 
 // --- JsonDocument -----------------------------------------------------------------------------------
 
+JsonDocument::JsonDocument(JsonDocument&& other) noexcept : JsonNode(other.node_), root_(other.root_) {
+    other.node_ = nullptr;
+    other.root_ = nullptr;
+}
+
 JsonDocument& JsonDocument::operator=(JsonDocument&& other) noexcept {
     if (this != &other) {
         close();
         node_ = other.node_;
+        root_ = other.root_;
         other.node_ = nullptr;
+        other.root_ = nullptr;
     }
     return *this;
 }
 
 void JsonDocument::close() {
-    if (!node_) return;
-    // The arena holds every block of the tree, so the tree needs no walk of its own.
-    Arena::destroy(node_->pool);
+    if (root_) {
+        // The arena holds every block of the tree, so the tree needs no walk of its own.
+        Arena::destroy(root_->pool);
+    }
+    root_ = nullptr;
     node_ = nullptr;
 }
 
 bool JsonDocument::ensureDocument() {
-    if (node_) return true;
-    Arena* pool = Arena::create();
-    if (!pool) return false;
-    node_ = createNode(pool, kObject);
-    if (!node_) Arena::destroy(pool);
-    return node_ != nullptr;
+    if (!root_) {
+        Arena* pool = Arena::create();
+        if (!pool) return false;
+        root_ = createNode(pool, kObject);
+        if (!root_) {
+            Arena::destroy(pool);
+            return false;
+        }
+    }
+    node_ = root_;
+    return true;
 }
 
 bool JsonDocument::parseWide(std::u16string_view text, int32_t options, int32_t* status,
                              int32_t* errorPosition) {
     int32_t s = kParseNoDocument;
     if (errorPosition) *errorPosition = 0;
-    if (ensureDocument()) s = parseInto(node_, text, options, errorPosition);
+    if (ensureDocument()) s = parseInto(root_, text, options, errorPosition);
     if (status) *status = s;
     return s == kParseOk;
 }
 
+namespace {
+// Code page 936 text as UTF-16 with its terminator, which counts: the empty text is one unit and parses.
+bool terminatedWide(std::string_view text, std::u16string& out) {
+    try {
+        out.reserve(text.size() + 1);
+        codepage::appendLocalToWide(text, out);
+        out.push_back(u'\0');
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+}  // namespace
+
 bool JsonDocument::parse(std::string_view text, int32_t options, int32_t* status, int32_t* errorPosition) {
     std::u16string wide;
-    try {
-        wide.reserve(text.size() + 1);
-        codepage::appendLocalToWide(text, wide);
-        wide.push_back(u'\0');  // the terminator counts: the empty text is one unit and parses
-    } catch (const std::bad_alloc&) {
+    if (!terminatedWide(text, wide)) {
         if (status) *status = kParseOutOfMemory;
         if (errorPosition) *errorPosition = 0;
         return false;
     }
     return parseWide(wide, options, status, errorPosition);
+}
+
+bool JsonDocument::createWide(std::optional<std::u16string_view> text, int32_t options, int32_t* status,
+                              int32_t* errorPosition) {
+    Arena* pool = Arena::create();
+    Node* root = pool ? createNode(pool, kObject) : nullptr;
+    if (!root) {
+        Arena::destroy(pool);
+        if (status) *status = kParseOutOfMemory;
+        return false;
+    }
+    close();
+    root_ = node_ = root;
+    if (!text) return status ? *status == kParseOk : true;
+    const int32_t s = parseInto(root_, *text, options, errorPosition);
+    if (status) *status = s;
+    return s == kParseOk;
+}
+
+bool JsonDocument::create(std::optional<std::string_view> text, int32_t options, int32_t* status,
+                          int32_t* errorPosition) {
+    if (!text) return createWide(std::nullopt, options, status, errorPosition);
+    std::u16string wide;
+    if (!terminatedWide(*text, wide)) {
+        if (status) *status = kParseOutOfMemory;
+        return false;
+    }
+    return createWide(std::u16string_view(wide), options, status, errorPosition);
 }
 
 }  // namespace jdsm
