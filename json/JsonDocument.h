@@ -17,7 +17,8 @@
 //   of the designated array itself; on an object an index counts members in member order.
 // - A backslash before ".", "[", "]" or a backslash makes that character part of the name: "a\.b" is the
 //   single name "a.b". Empty segments are skipped ("a..b" is "a.b"); the empty path is the node itself.
-// - Reading never changes the tree. Writing operations (getNode, and the setters to come) create what
+// - Reading never changes the tree. Writing operations (getNode, the setters, builders, removers, copies and
+// merges) create what
 //   is missing on the way: a name step makes the node an object and adds a null member, an index step
 //   makes it an array and pads it with nulls. They may change the tree even when they then fail.
 //

@@ -439,6 +439,10 @@ void quicksort(T* a, int64_t lo, int64_t hi, Compare& cmp) {
     }
 }
 
+// sortMembers compares with the C library's wcscoll under the process's LC_COLLATE locale (the user's
+// locale once the program has called setlocale, byte order of code points under "C"), and folds case
+// with towlower under LC_CTYPE when asked to ignore it: the locale-aware comparison this platform has.
+//
 // A member name as wide characters for the C library's collation: surrogate pairs combined, lone halves
 // kept as they are; case folded when asked.
 std::wstring collationKey(const char16_t* name, bool ignoreCase) {

@@ -1,5 +1,8 @@
 // Serialisation: a tree back to JSON text.
 
+#include <algorithm>
+#include <array>
+#include <cstring>
 #include <new>
 #include <string>
 #include <vector>
@@ -22,28 +25,41 @@ class Output {
   public:
     explicit Output(int32_t initialCapacityBytes) {
         const size_t bytes = initialCapacityBytes > 0 ? static_cast<size_t>(initialCapacityBytes) : 1024;
-        text_.reserve(bytes / sizeof(char16_t));
+        text_.resize(std::max<size_t>(bytes / sizeof(char16_t), 1));
     }
     void put(char16_t c) {
         make(1);
-        text_.push_back(c);
+        text_[length_++] = c;
     }
     void put(std::u16string_view s) {
         make(s.size());
-        text_.append(s);
+        std::memcpy(text_.data() + length_, s.data(), s.size() * sizeof(char16_t));
+        length_ += s.size();
     }
     void tabs(int32_t depth) {
         make(static_cast<size_t>(depth));
-        text_.append(static_cast<size_t>(depth), u'\t');
+        for (int32_t i = 0; i < depth; ++i)
+            text_[length_++] = u'\t';
     }
-    std::u16string take() { return std::move(text_); }
+    std::u16string take() {
+        text_.resize(length_);
+        return std::move(text_);
+    }
 
   private:
     void make(size_t units) {
-        if (text_.size() + units + 1 > text_.capacity()) text_.reserve(2 * text_.capacity() + units + 1);
+        if (length_ + units + 1 > text_.size()) text_.resize(2 * text_.size() + units + 1);
     }
-    std::u16string text_;
+    std::u16string text_;  // its size is the capacity; length_ units are written
+    size_t length_ = 0;
 };
+
+constexpr auto kEscaped = [] {
+    std::array<bool, 128> t{};
+    for (const char c : {'\\', '/', '"', '\b', '\t', '\n', '\f', '\r'})
+        t[static_cast<unsigned char>(c)] = true;
+    return t;
+}();
 
 void putString(Output& out, const char16_t* s, bool escape) {
     out.put(u'"');
@@ -51,7 +67,7 @@ void putString(Output& out, const char16_t* s, bool escape) {
         const char16_t* run = s;
         for (const char16_t* p = s; *p; ++p) {
             char16_t e = 0;
-            if (escape) {
+            if (escape && *p < 128 && kEscaped[*p]) {
                 switch (*p) {
                     case u'\\':
                     case u'/':
@@ -95,6 +111,7 @@ void write(Output& out, const Node* root, bool pretty, bool escape) {
         uint32_t next;
     };
     std::vector<Frame> stack;
+    stack.reserve(64);
     int32_t depth = 0;
     // Writes a value; a container is opened and left for the loop to fill.
     auto value = [&](const Node* n) {

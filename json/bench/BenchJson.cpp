@@ -4,9 +4,13 @@
 // After the Google Benchmark table it prints, per file, the median parse time (thread CPU time) of our
 // parseWide (on the text already in UTF-16) and of RapidJSON (on the UTF-8 file) from runs of its own:
 //   SUMMARY parse <file> ours_ms=<median> rapidjson_ms=<median> ratio=<rapidjson_ms/ours_ms>
+// and the same for writing a parsed document back out (our toJsonWide, RapidJSON's Writer):
+//   SUMMARY write <file> ours_ms=<median> rapidjson_ms=<median> ratio=<rapidjson_ms/ours_ms>
 
 #include <benchmark/benchmark.h>
 #include <rapidjson/document.h>
+#include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
 #include <simdjson.h>
 
 #include <algorithm>
@@ -119,6 +123,33 @@ void BM_SimdjsonParse(benchmark::State& state, size_t file) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * c.utf8.size()));
 }
 
+void BM_OursWrite(benchmark::State& state, size_t file) {
+    const Corpus& c = corpus()[file];
+    JsonDocument doc;
+    doc.parseWide(c.wide);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(doc.toJsonWide(u"").size());
+}
+
+void BM_RapidJsonWrite(benchmark::State& state, size_t file) {
+    const Corpus& c = corpus()[file];
+    rapidjson::Document d;
+    d.Parse(c.utf8.c_str());
+    for (auto _ : state) {
+        rapidjson::StringBuffer buffer;
+        rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
+        d.Accept(writer);
+        benchmark::DoNotOptimize(buffer.GetSize());
+    }
+}
+
+void BM_NlohmannWrite(benchmark::State& state, size_t file) {
+    const Corpus& c = corpus()[file];
+    const auto j = nlohmann::json::parse(c.utf8);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(j.dump().size());
+}
+
 void BM_OursGetText3(benchmark::State& state, size_t file) {
     const Corpus& c = corpus()[file];
     JsonDocument doc;
@@ -201,6 +232,23 @@ void printSummary() {
                     rapid, rapid / ours);
     }
     for (const Corpus& c : corpus()) {
+        JsonDocument doc;
+        doc.parseWide(c.wide);
+        rapidjson::Document d;
+        d.Parse(c.utf8.c_str());
+        const double ours = medianMs([&] { benchmark::DoNotOptimize(doc.toJsonWide(u"").size()); }, 21);
+        const double rapid = medianMs(
+            [&] {
+                rapidjson::StringBuffer buffer;
+                rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
+                d.Accept(writer);
+                benchmark::DoNotOptimize(buffer.GetSize());
+            },
+            21);
+        std::printf("SUMMARY write %s ours_ms=%.3f rapidjson_ms=%.3f ratio=%.2f\n", c.name.c_str(), ours,
+                    rapid, rapid / ours);
+    }
+    for (const Corpus& c : corpus()) {
         std::printf("NOTE %s code page 936 parse: %s\n", c.name.c_str(),
                     c.localExact ? "timed (all characters exist in code page 936)"
                                  : "skipped (characters outside code page 936)");
@@ -221,6 +269,15 @@ int main(int argc, char** argv) {
         benchmark::RegisterBenchmark(("parse/nlohmann/" + n).c_str(), BM_NlohmannParse, i)
             ->Unit(benchmark::kMillisecond);
         benchmark::RegisterBenchmark(("parse/simdjson/" + n).c_str(), BM_SimdjsonParse, i)
+            ->Unit(benchmark::kMillisecond);
+    }
+    for (size_t i = 0; i < corpus().size(); ++i) {
+        const std::string& n = corpus()[i].name;
+        benchmark::RegisterBenchmark(("write/ours_toJsonWide/" + n).c_str(), BM_OursWrite, i)
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("write/rapidjson_writer/" + n).c_str(), BM_RapidJsonWrite, i)
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("write/nlohmann_dump/" + n).c_str(), BM_NlohmannWrite, i)
             ->Unit(benchmark::kMillisecond);
     }
     for (size_t i = 0; i < corpus().size(); ++i) {
