@@ -90,7 +90,9 @@ struct MockShop::Impl {
     std::thread listener;
     testtls::Certificates certs;
     int port = 0;
-    std::chrono::steady_clock::time_point started;
+    // The clock reading that scenario times count from; kUnset until start() or the first request.
+    static constexpr std::int64_t kUnset = INT64_MIN;
+    std::atomic<std::int64_t> originMs{kUnset};
 
     mutable std::shared_mutex productsMutex;
     std::unordered_map<std::string, std::shared_ptr<const Entry>> products;
@@ -116,11 +118,16 @@ struct MockShop::Impl {
         options.scenario.products.clear();
     }
 
-    std::int64_t elapsedMs() const {
+    std::int64_t clockMs() const {
         if (options.clock) return options.clock().count();
-        return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
-                                                                     started)
+        return std::chrono::duration_cast<std::chrono::milliseconds>(
+                   std::chrono::steady_clock::now().time_since_epoch())
             .count();
+    }
+
+    std::int64_t elapsedMs() const {
+        const std::int64_t origin = originMs.load();
+        return origin == kUnset ? 0 : clockMs() - origin;
     }
 
     std::shared_ptr<const Entry> find(const std::string& id) const {
@@ -147,6 +154,8 @@ struct MockShop::Impl {
     }
 
     void record(const httplib::Request& req) {
+        std::int64_t unset = kUnset;
+        originMs.compare_exchange_strong(unset, clockMs());
         RecordedRequest r;
         r.elapsedMs = elapsedMs();
         r.method = req.method;
@@ -388,7 +397,7 @@ struct MockShop::Impl {
         port = options.port == 0 ? server->bind_to_any_port(options.host)
                                  : (server->bind_to_port(options.host, options.port) ? options.port : -1);
         if (port <= 0) throw std::runtime_error("mock-shop: cannot listen on " + options.host);
-        started = std::chrono::steady_clock::now();
+        if (!options.scenario.clockFromFirstRequest) originMs = clockMs();
         listener = std::thread([this] { server->listen_after_bind(); });
         // The socket already listens, so clients may connect; wait for the accept loop so that stop()
         // cannot come before it and be missed.

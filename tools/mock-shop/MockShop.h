@@ -30,7 +30,7 @@ namespace jdsm::mockshop {
 
 struct RecordedRequest {
     std::int64_t seq = 0;        // 1 for the first request the shop saw
-    std::int64_t elapsedMs = 0;  // by the shop's clock
+    std::int64_t elapsedMs = 0;  // scenario time when it came
     std::string method;
     std::string target;  // path and query exactly as sent
     std::vector<std::pair<std::string, std::string>> headers;
@@ -50,7 +50,8 @@ struct Options {
     std::string recordFile;  // JSON lines, appended and flushed per request; empty: none
     std::size_t threads = 32;
     std::size_t recordLimit = 100000;  // requests kept in memory for requests(); the file keeps all
-    // Time since start, for the scenario's "after_s" steps; empty: a steady clock started by start().
+    // A monotonic clock; the scenario's "after_s" times count from its reading at start() or, for a
+    // scenario with "clock": "first_request", at the first request. Empty: the steady clock.
     std::function<std::chrono::milliseconds()> clock;
 };
 

@@ -151,6 +151,10 @@ Scenario parseScenario(std::string_view text) {
         fail("scenario", "expected an object with a \"products\" list");
     Scenario scenario;
     try {
+        const std::string clock = root.value("clock", "start");
+        if (clock != "start" && clock != "first_request")
+            fail("scenario", "clock must be start or first_request");
+        scenario.clockFromFirstRequest = clock == "first_request";
         if (root.contains("affiliate_cookies"))
             scenario.affiliateCookies = root["affiliate_cookies"].get<std::vector<std::string>>();
         std::size_t index = 0;

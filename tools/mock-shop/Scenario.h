@@ -72,6 +72,9 @@ struct Product {
 
 struct Scenario {
     std::vector<Product> products;
+    // Scenario times count from the first request rather than from the start of the shop, so that a
+    // demo's "comes in stock after 15 s" happens while someone is watching.
+    bool clockFromFirstRequest = false;
     // Set-Cookie values of every affiliate reply; "{n}" becomes the number of the affiliate request.
     std::vector<std::string> affiliateCookies = {"qwd_sid=s{n}; Path=/; HttpOnly",
                                                  "shop_visitor=1708.3321.9; Path=/; Max-Age=15552000"};

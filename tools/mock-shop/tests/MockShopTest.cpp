@@ -35,13 +35,16 @@ constexpr const char* kCallback = "jQuery1234567";
 
 class MockShopTest : public ::testing::Test {
   protected:
-    void SetUp() override {
+    void SetUp() override { startShop(kScenario); }
+
+    void startShop(const char* scenario) {
+        shop_.reset();
         dir_ = std::filesystem::temp_directory_path() /
                ("mockshop-test-" + std::to_string(::getpid()) + "-" +
                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::remove_all(dir_);
         Options options;
-        options.scenario = parseScenario(kScenario);
+        options.scenario = parseScenario(scenario);
         options.dir = dir_.string();
         options.recordFile = (dir_ / "requests.jsonl").string();
         options.threads = 8;
@@ -158,6 +161,19 @@ TEST_F(MockShopTest, StockSwitchesWithTheClockAndPerArea) {
     EXPECT_EQ(stockState("100012043978"), "无货");
     nowMs_ = 20000;
     EXPECT_EQ(stockState("100012043978"), "现货");
+}
+
+TEST_F(MockShopTest, ClockCanStartAtTheFirstRequest) {
+    startShop(R"({"clock": "first_request", "products": [
+        {"id": "1", "stock": [{"after_s": 0, "state": "无货"}, {"after_s": 15, "state": "现货"}]}]})");
+    nowMs_ = 100000;                                         // time passes before anyone asks
+    ASSERT_TRUE(post("/__control/price?sku=1&price=2.00"));  // control requests do not count
+    nowMs_ = 200000;
+    EXPECT_EQ(stockState("1"), "无货");
+    nowMs_ = 214999;
+    EXPECT_EQ(stockState("1"), "无货");
+    nowMs_ = 215000;
+    EXPECT_EQ(stockState("1"), "现货");
 }
 
 TEST_F(MockShopTest, ControlEndpointChangesStateAndPrice) {

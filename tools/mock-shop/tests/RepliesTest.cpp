@@ -40,6 +40,7 @@ TEST(Scenario, RejectsMalformedFilesWithTheirReason) {
          R"({"products": [{"id": "1", "faults": [{"endpoint": "page", "kind": "missing_wrapper"}]}]})",
          "missing_wrapper"},
         {"count without numeric id", R"({"products": [{"id": "a1", "count": 3}]})", "numeric id"},
+        {"unknown clock", R"({"clock": "later", "products": []})", "clock"},
         {"ranges overlap", R"({"products": [{"id": "10", "count": 3}, {"id": "12"}]})", "listed twice"},
     };
     for (const Case& c : cases) {
