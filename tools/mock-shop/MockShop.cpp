@@ -385,6 +385,9 @@ struct MockShop::Impl {
         if (!server->is_valid()) throw std::runtime_error("mock-shop: TLS set-up failed");
         const std::size_t threads = std::max<std::size_t>(options.threads, 2);
         server->new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
+        // The library writes the headers and the body separately; with Nagle's algorithm the body
+        // then waits for the client's delayed ACK, some 40 ms per reply on a kept-alive connection.
+        server->set_tcp_nodelay(true);
         server->set_keep_alive_max_count(1000);
         server->set_keep_alive_timeout(5);
         routes();
