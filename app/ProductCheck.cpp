@@ -38,7 +38,15 @@ void appendLog(const Text& line) {
 }  // namespace
 
 Text reduceTitle(std::string_view pageTitle) {
-    Text title = textBefore(pageTitle, kOpenBracket, 8);
+    // A "【" in the first seven bytes opens a leading tag and is passed over. The search for the next
+    // one walks from the title's start: a search that began at byte 8 itself would, after a tag of
+    // double-byte characters, start inside a character, read the bytes out of step and miss the
+    // bracket, and the product would never be checked.
+    int32_t cut = find(pageTitle, kOpenBracket);
+    while (cut != -1 && cut < 8)
+        cut = find(pageTitle, kOpenBracket, cut + static_cast<int32_t>(kOpenBracket.size()));
+    if (cut == -1) return {};
+    Text title = left(pageTitle, cut - 1);
     if (contains(title, kCloseBracket)) title = textAfterLast(title, kCloseBracket);
     return title;
 }

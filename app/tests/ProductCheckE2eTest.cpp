@@ -11,6 +11,7 @@
 #include "app/ProductCheck.h"
 #include "app/UrlOpener.h"
 #include "app/tests/FakeWindow.h"
+#include "http/CurlRequest.h"
 #include "http/HttpSettings.h"
 #include "text/CodePage.h"
 #include "tools/mock-shop/MockShop.h"
@@ -19,7 +20,7 @@ namespace jdsm {
 namespace {
 
 class RecordingOpener : public UrlOpener {
-public:
+  public:
     void open(const Text& url) override {
         std::lock_guard lock(lock_);
         opened_.push_back(url);
@@ -29,15 +30,17 @@ public:
         return opened_;
     }
 
-private:
+  private:
     std::mutex lock_;
     std::vector<Text> opened_;
 };
 
-Text local(std::string_view utf8) { return Text(codepage::utf8ToLocalString(utf8)); }
+Text local(std::string_view utf8) {
+    return Text(codepage::utf8ToLocalString(utf8));
+}
 
 class ProductCheckE2e : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dir_ = std::filesystem::temp_directory_path() /
                ("jdsm-e2e-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
@@ -66,6 +69,8 @@ protected:
         stopMonitor(std::chrono::steady_clock::now() + std::chrono::seconds(2));
         releaseGlobals();
         setUrlOpener(nullptr);
+        // The client keeps its connections to the shop alive; the shop would wait for them to time out.
+        closeIdleConnections();
         shop_->stop();
         std::filesystem::remove_all(dir_);
     }
