@@ -31,11 +31,28 @@ constexpr std::string_view kAffiliateHeaders = "User-Agent: jxj/3.5.22";
 // sends a cookie that another is replacing and no merge is lost.
 std::mutex gAffiliateLock;
 
+std::mutex gClockLock;
+LocalClock gClock;
+
+Text timeText() {
+    LocalClock clock;
+    {
+        std::lock_guard lock(gClockLock);
+        clock = gClock;
+    }
+    return clock ? logTimeText(clock) : logTimeText();
+}
+
 void appendLog(const Text& line) {
     if (WindowOps* window = globals().window) window->appendToEdit(Control::LogBox, line);
 }
 
 }  // namespace
+
+void setCheckClock(LocalClock clock) {
+    std::lock_guard lock(gClockLock);
+    gClock = std::move(clock);
+}
 
 Text reduceTitle(std::string_view pageTitle) {
     // A "【" in the first seven bytes opens a leading tag and is passed over. The search for the next
@@ -87,7 +104,7 @@ void checkProduct(int32_t lineNumber) {
     const bool inStock = document.getText("stock.StockStateName", 1) == kOnHand;
     if (document.getText("stock.jdPrice.p", 1) == "-1") return;
     if (!inStock) {
-        appendLog(logTimeText() + productId + kOutOfStockMark);
+        appendLog(timeText() + productId + kOutOfStockMark);
         return;
     }
 
@@ -110,7 +127,7 @@ void checkProduct(int32_t lineNumber) {
 
     if (isAnnounced(productId)) return;
     openUrl(link);
-    appendLog(logTimeText() + productId + kInStockMark);
+    appendLog(timeText() + productId + kInStockMark);
     markAnnounced(productId);
 }
 

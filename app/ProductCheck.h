@@ -8,12 +8,16 @@
 #include <string_view>
 
 #include "text/Text.h"
+#include "text/TimeRandom.h"
 
 namespace jdsm {
 
 // The worker routine: checks the product on the given 1-based line of the ID box as it reads now. A
 // line number past the current list (the list was shortened) ends the check without a trace.
 void checkProduct(int32_t lineNumber);
+
+// The clock whose reading starts each log line; tests fix it. Empty: the local wall clock.
+void setCheckClock(LocalClock clock);
 
 // The product name out of a page title: the part before the first "【" at or after byte 8, and of
 // that the part after its last "】" when it holds one. Empty when the title has no usable name.
