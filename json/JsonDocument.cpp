@@ -327,9 +327,19 @@ namespace {
 // Code page 936 text as UTF-16 with its terminator, which counts: the empty text is one unit and parses.
 bool terminatedWide(std::string_view text, std::u16string& out) {
     try {
-        out.reserve(text.size() + 1);
-        codepage::appendLocalToWide(text, out);
-        out.push_back(u'\0');
+        // JSON replies are mostly ASCII, which widens unit for unit; the code page tables take over
+        // from the first double-byte character on.
+        out.resize(text.size() + 1);
+        size_t i = 0;
+        for (; i < text.size() && static_cast<unsigned char>(text[i]) < 0x80; ++i)
+            out[i] = static_cast<char16_t>(text[i]);
+        if (i < text.size()) {
+            out.resize(i);
+            codepage::appendLocalToWide(text.substr(i), out);
+            out.push_back(u'\0');
+        } else {
+            out[i] = u'\0';
+        }
         return true;
     } catch (const std::bad_alloc&) {
         return false;

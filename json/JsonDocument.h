@@ -265,6 +265,15 @@ class JsonDocument : public JsonNode {
     //                                                 where the token began; 0 at the top level
     //   -7  a quote was never closed                  where the pending name, else the value, began
     // errorPosition counts UTF-16 units from 0. A failed parse leaves the document with a cleared root.
+    //
+    // The reader is lenient, and callers rely on it: names and strings in apostrophes, unquoted names,
+    // trailing commas, empty elements ([1,,2]), no comma after a closed container, several top-level
+    // containers (objects merge into the root), numbers such as +1, .5, 5e or 1-2, raw control
+    // characters in strings, unknown escapes kept as written. A repeated name keeps the last value in
+    // the first position; \n reads as CR LF; \u0000 is dropped; \u escapes are decoded only with
+    // kDecodeUnicodeEscapes, and one without four hexadecimal digits stays as written. Refused although
+    // standard: empty names, and a top-level string or literal with blanks around it. Numbers keep
+    // their written text as text form.
     bool parseWide(std::u16string_view text, int32_t options = kDecodeUnicodeEscapes,
                    int32_t* status = nullptr, int32_t* errorPosition = nullptr);
     // The same for code page 936 text (converted first, so the empty text parses into an empty root).

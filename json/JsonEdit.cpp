@@ -1,5 +1,6 @@
 // Editing operations of JsonNode: removal, builders, setters, copies, merging and sorting.
 
+#include <algorithm>
 #include <charconv>
 #include <clocale>
 #include <cstring>
@@ -499,7 +500,14 @@ void sortWithOf(Node* target, JsonCompare compare, void* context) {
     auto cmp = [compare, context](Node* a, Node* b) {
         return compare(reinterpret_cast<intptr_t>(a), reinterpret_cast<intptr_t>(b), context);
     };
-    quicksort(list->items, 0, static_cast<int64_t>(list->count) - 1, cmp);
+    // Sorted in a copy: a caller's routine that edits the list meanwhile cannot pull it from under the
+    // sort. The order is written back only when the list still has its entries.
+    try {
+        std::vector<Node*> items(list->items, list->items + list->count);
+        quicksort(items.data(), 0, static_cast<int64_t>(items.size()) - 1, cmp);
+        if (list->count == items.size()) std::copy(items.begin(), items.end(), list->items);
+    } catch (const std::bad_alloc&) {
+    }
 }
 
 }  // namespace

@@ -210,8 +210,15 @@ Node* createNode(Arena* pool, int32_t kind) {
     n->kind = kind;
     if (kind == kBoolean) n->textForm = const_cast<char16_t*>(kFalse);  // never written through
     if (kind == kArray) {
-        auto* list = pool->make<NodeList>();
-        if (!list || !listInit(pool, list)) return nullptr;
+        // The list and its first items share the node's block: one allocation per array, of which
+        // number-heavy texts hold tens of thousands. All three stay small blocks, which are never
+        // given back one by one, so the shared block is safe to release piecewise.
+        auto* list =
+            static_cast<NodeList*>(pool->allocate(sizeof(NodeList) + kInitialListCapacity * sizeof(Node*)));
+        if (!list) return nullptr;
+        list->pool = pool;
+        list->capacity = kInitialListCapacity;
+        list->items = reinterpret_cast<Node**>(list + 1);
         n->value.list = list;
     } else if (kind == kObject) {
         n->value.map = mapCreate(pool);

@@ -201,33 +201,38 @@ double threadCpuMs() {
 
 // Median of the thread's CPU time per run: on a machine shared with other work, wall-clock times swing
 // with the load while CPU time stays put.
-template <class F>
-double medianMs(F&& f, int runs) {
-    std::vector<double> ms;
+// Medians of the thread's CPU time per run, ours and theirs taken in turns so that both see the same
+// load: on a machine shared with other work, wall-clock times swing with it while CPU time holds better.
+template <class F, class G>
+std::pair<double, double> medianMs(F&& ours, G&& theirs, int runs) {
+    std::vector<double> a, b;
     for (int i = 0; i < runs; ++i) {
-        const double t0 = threadCpuMs();
-        f();
-        ms.push_back(threadCpuMs() - t0);
+        double t0 = threadCpuMs();
+        ours();
+        a.push_back(threadCpuMs() - t0);
+        t0 = threadCpuMs();
+        theirs();
+        b.push_back(threadCpuMs() - t0);
     }
-    std::sort(ms.begin(), ms.end());
-    return ms[ms.size() / 2];
+    std::sort(a.begin(), a.end());
+    std::sort(b.begin(), b.end());
+    return {a[a.size() / 2], b[b.size() / 2]};
 }
 
 void printSummary() {
+    constexpr int kRuns = 31;
     for (const Corpus& c : corpus()) {
-        const double ours = medianMs(
+        const auto [ours, rapid] = medianMs(
             [&] {
                 JsonDocument doc;
                 benchmark::DoNotOptimize(doc.parseWide(c.wide));
             },
-            21);
-        const double rapid = medianMs(
             [&] {
                 rapidjson::Document d;
                 d.Parse(c.utf8.c_str());
                 benchmark::DoNotOptimize(d.HasParseError());
             },
-            21);
+            kRuns);
         std::printf("SUMMARY parse %s ours_ms=%.3f rapidjson_ms=%.3f ratio=%.2f\n", c.name.c_str(), ours,
                     rapid, rapid / ours);
     }
@@ -236,15 +241,14 @@ void printSummary() {
         doc.parseWide(c.wide);
         rapidjson::Document d;
         d.Parse(c.utf8.c_str());
-        const double ours = medianMs([&] { benchmark::DoNotOptimize(doc.toJsonWide(u"").size()); }, 21);
-        const double rapid = medianMs(
-            [&] {
-                rapidjson::StringBuffer buffer;
-                rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
-                d.Accept(writer);
-                benchmark::DoNotOptimize(buffer.GetSize());
-            },
-            21);
+        const auto [ours, rapid] = medianMs([&] { benchmark::DoNotOptimize(doc.toJsonWide(u"").size()); },
+                                            [&] {
+                                                rapidjson::StringBuffer buffer;
+                                                rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
+                                                d.Accept(writer);
+                                                benchmark::DoNotOptimize(buffer.GetSize());
+                                            },
+                                            kRuns);
         std::printf("SUMMARY write %s ours_ms=%.3f rapidjson_ms=%.3f ratio=%.2f\n", c.name.c_str(), ours,
                     rapid, rapid / ours);
     }

@@ -138,3 +138,115 @@ TEST(JsonRobustness, RandomTexts) {
 
 }  // namespace
 }  // namespace jdsm
+
+namespace jdsm {
+namespace {
+
+// Random edits through random paths: nothing faults, and whatever tree results writes out as text that
+// parses back to the same text.
+TEST(JsonRobustness, RandomEditsKeepTheTreeWritable) {
+    std::mt19937 rng(777);  // fixed seed: the run is the same every time
+    const char* pieces[] = {"a", "b", "c", ".", "[0]", "[1]", "[3]", "[-1]", "\\.", "x\\[", "]", "["};
+    auto randomPath = [&] {
+        std::string p;
+        const int n = static_cast<int>(rng() % 5);
+        for (int i = 0; i < n; ++i)
+            p += pieces[rng() % std::size(pieces)];
+        return p;
+    };
+    const char* jsons[] = {"{\"a\":[1,2.50,{\"b\":null}],\"c\":\"s\"}",
+                           "[[],{},\"x\"]",
+                           "7",
+                           "{\"a\":{\"a\":{}}}",
+                           "[1,",
+                           "'q'"};
+    JsonDocument other;
+    ASSERT_TRUE(other.parse(R"({"o":{"p":[1,true,"t"]},"arr":[1,[2]]})"));
+    for (int round = 0; round < 40; ++round) {
+        JsonDocument doc;
+        ASSERT_TRUE(doc.parse(jsons[rng() % 4]));
+        for (int step = 0; step < 60; ++step) {
+            const std::string path = randomPath();
+            const std::string name = std::string(1, "abc"[rng() % 3]);
+            const int32_t kind = static_cast<int32_t>(rng() % 8) - 1;
+            const int32_t index = static_cast<int32_t>(rng() % 6) - 1;
+            switch (rng() % 22) {
+                case 0:
+                    doc.setInt(path, static_cast<int32_t>(rng()));
+                    break;
+                case 1:
+                    doc.setReal(path, static_cast<double>(rng() % 1000) / 7);
+                    break;
+                case 2:
+                    doc.setString(path, "v\"\\/\r\n");
+                    break;
+                case 3:
+                    doc.setBool(path, rng() % 2);
+                    break;
+                case 4:
+                    doc.setNull(path);
+                    break;
+                case 5:
+                    doc.setObject(path);
+                    break;
+                case 6:
+                    doc.setArray(path);
+                    break;
+                case 7:
+                    doc.addMember(path, name, kind);
+                    break;
+                case 8:
+                    doc.insertMember(path, index, name, kind);
+                    break;
+                case 9:
+                    doc.appendElement(path, kind);
+                    break;
+                case 10:
+                    doc.insertElement(path, index, kind);
+                    break;
+                case 11:
+                    doc.removeMember(path, name);
+                    break;
+                case 12:
+                    doc.removeElement(path, index);
+                    break;
+                case 13:
+                    doc.clear(path);
+                    break;
+                case 14:
+                    doc.setJson(path, jsons[rng() % std::size(jsons)]);
+                    break;
+                case 15:
+                    doc.mergeJson(path, jsons[rng() % std::size(jsons)], 1, rng() % 2);
+                    break;
+                case 16:
+                    doc.addMemberCopy(path, name, rng() % 2 ? JsonNode(other) : JsonNode(doc));
+                    break;
+                case 17:
+                    doc.setElementCopy(path, index, rng() % 2 ? other.getNode("o") : doc.getNode(""));
+                    break;
+                case 18:
+                    doc.mergeObject(path, rng() % 2 ? other.getNode("o") : doc.getNode(""));
+                    break;
+                case 19:
+                    doc.appendAll(path, rng() % 2 ? other.getNode("arr") : doc.getNode(path));
+                    break;
+                case 20:
+                    doc.sortMembers(path, static_cast<int32_t>(rng() % 2), rng() % 2);
+                    break;
+                default:
+                    (void)doc.clone(path);
+                    break;
+            }
+            (void)doc.getText(path);
+        }
+        const std::u16string written = doc.toJsonWide(u"");
+        JsonDocument again;
+        int32_t status = 0;
+        ASSERT_TRUE(again.parseWide(written, 1, &status)) << status;
+        EXPECT_EQ(again.toJsonWide(u""), written);
+    }
+}
+
+}  // namespace
+}  // namespace jdsm

@@ -82,9 +82,6 @@ int main(int argc, char** argv) {
 
     // Blocked before any thread starts, so every server thread inherits the mask and the signals wait
     // for sigwait below instead of killing the process mid-reply.
-    // A shell starts background jobs with SIGINT ignored, and an ignored signal never reaches sigwait.
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGINT);
