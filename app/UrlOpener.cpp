@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <mutex>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -36,7 +37,12 @@ bool spawnDetached(std::vector<std::string> args) {
     argv.push_back(nullptr);
     pid_t pid = 0;
     if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return false;
-    std::thread([pid] { waitpid(pid, nullptr, 0); }).detach();
+    try {
+        std::thread([pid] { waitpid(pid, nullptr, 0); }).detach();
+    } catch (const std::system_error&) {
+        // No thread to spare: the browser is running all the same; its exit leaves a zombie until
+        // the program ends, which beats ending the check (and the program) here.
+    }
     return true;
 }
 
