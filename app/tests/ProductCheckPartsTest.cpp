@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/Endpoints.h"
 #include "app/ProductCheck.h"
 #include "app/UrlOpener.h"
 #include "json/JsonDocument.h"
@@ -252,6 +253,25 @@ TEST(DesktopUrlOpener, NeverStartsAnythingForALinkThatIsNotAWebAddress) {
     ASSERT_TRUE(args);
     EXPECT_EQ(*args, std::vector<std::string>{"https://item.example/3.html"});
     EXPECT_EQ(browser.calls(), 1);
+}
+
+TEST(Endpoints, TheEnvironmentOverridesTheBuiltHosts) {
+    EnvironmentVariable stock("JDSM_STOCK_HOST", "127.0.0.1:8443");
+    EnvironmentVariable chat("JDSM_CHAT_HOST", "");  // set but empty: the build's host stays
+    EnvironmentVariable product("JDSM_PRODUCT_HOST", std::nullopt);
+    const Endpoints built = [] {
+        EnvironmentVariable noStock("JDSM_STOCK_HOST", std::nullopt);
+        return Endpoints::fromEnvironment();
+    }();
+    const Endpoints e = Endpoints::fromEnvironment();
+    EXPECT_EQ(e.stock, "https://127.0.0.1:8443");
+    EXPECT_EQ(e.chat, built.chat);
+    EXPECT_EQ(e.product, built.product);
+    EXPECT_NE(built.stock, e.stock);
+    for (const Text* base : {&built.product, &built.chat, &built.stock, &built.affiliate}) {
+        EXPECT_EQ(find(*base, "https://"), 1) << *base;
+        EXPECT_GT(base->length(), 8) << "no host built in";
+    }
 }
 
 }  // namespace
