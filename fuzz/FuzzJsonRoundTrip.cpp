@@ -1,0 +1,78 @@
+// Serialisation of a parsed document and parsing it back.
+//
+// Input: one option byte (bits 0-1: parse options of the first parse; bit 2: UTF-16 form), then the
+// text. Whatever parses must write out as JSON that parses again into the same tree: compact output
+// is a fixed point of write-parse-write (up to the reader's documented line-feed rewrite), the pretty
+// form reads back as the same tree, and a deep copy is itself such a fixed point.
+
+#include <string>
+
+#include "FuzzInput.h"
+#include "json/JsonDocument.h"
+
+using namespace jdsm;
+
+namespace {
+
+// The reader turns a line-feed escape into CR LF unless a carriage return precedes it, so a lone line
+// feed written out comes back as CR LF. This is that one rewrite, applied to written JSON.
+std::u16string withLineFeedsAsRead(std::u16string_view written) {
+    std::u16string out;
+    bool afterCarriageReturn = false;
+    for (size_t i = 0; i < written.size(); ++i) {
+        if (written[i] != u'\\' || i + 1 == written.size()) {
+            out += written[i];
+            afterCarriageReturn = false;
+            continue;
+        }
+        const char16_t escaped = written[++i];
+        if (escaped == u'n' && !afterCarriageReturn) out += u"\\r";
+        out += u'\\';
+        out += escaped;
+        afterCarriageReturn = escaped == u'r';
+    }
+    return out;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    fuzz::Input in(data, size);
+    const uint8_t flags = in.byte();
+    const int32_t options = flags & 3;
+    const std::string_view text = in.rest();
+
+    JsonDocument doc;
+    if (flags & 4) {
+        std::u16string units(text.size() / 2, u'\0');
+        std::memcpy(units.data(), text.data(), units.size() * 2);
+        if (!doc.parseWide(units, options)) return 0;
+    } else if (!doc.parse(text, options)) {
+        return 0;
+    }
+
+    const std::u16string written = doc.toJsonWide(u"", false, true);
+    JsonDocument reread;
+    int32_t status = 0, position = 0;
+    FUZZ_CHECK(reread.parseWide(written, JsonDocument::kDecodeUnicodeEscapes, &status, &position));
+    const std::u16string expected = withLineFeedsAsRead(written);
+    FUZZ_CHECK(reread.toJsonWide(u"", false, true) == expected);
+
+    const std::u16string pretty = doc.toJsonWide(u"", true, true);
+    JsonDocument fromPretty;
+    FUZZ_CHECK(fromPretty.parseWide(pretty, JsonDocument::kDecodeUnicodeEscapes));
+    FUZZ_CHECK(fromPretty.toJsonWide(u"", false, true) == expected);
+
+    // A copy writes its numbers afresh from their values, so it need not equal the original text; but
+    // it must read back as written, and copying the copy must change nothing more.
+    JsonDocument copy;
+    FUZZ_CHECK(copy.create());
+    FUZZ_CHECK(copy.addMemberCopy("", "c", doc));
+    const std::u16string copied = copy.toJsonWide(u"c", false, true);
+    JsonDocument fromCopy;
+    FUZZ_CHECK(fromCopy.parseWide(copied));
+    FUZZ_CHECK(fromCopy.toJsonWide(u"", false, true) == withLineFeedsAsRead(copied));
+    FUZZ_CHECK(copy.addMemberCopy("", "d", copy.getMember("", "c")));
+    FUZZ_CHECK(copy.toJsonWide(u"d", false, true) == copied);
+    return 0;
+}
