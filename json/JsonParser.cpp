@@ -397,6 +397,9 @@ int32_t Parser::outerStep() {
     target_->value = tmp->value;
     target_->textForm = tmp->textForm;
     outerStored_ = true;
+    // The value was the whole text: nothing in it is read again, or a "{" or "[" inside a top-level
+    // string would open a container and refuse (or replace) a valid string.
+    pos_ = len_;
     return kParseOk;
 }
 
