@@ -5,12 +5,13 @@
 //
 // Reading must leave the tree as it was, and the readers must agree with each other; a path that a
 // write resolves must afterwards read back what was written, and the edited tree must still write out
-// as JSON that parses again into the same tree.
+// as JSON that parses again into the same tree (up to the reader's line-feed rewrite).
 
 #include <string>
 #include <vector>
 
 #include "FuzzInput.h"
+#include "JsonText.h"
 #include "json/JsonDocument.h"
 #include "json/JsonPath.h"
 
@@ -47,6 +48,17 @@ void readEverything(const JsonDocument& doc, std::string_view path) {
         FUZZ_CHECK(doc.getElement(path, i).rawNode() == children[static_cast<size_t>(i)].rawNode());
 }
 
+// Writes through indices far beyond an array's end pad it with up to a million nulls, as intended;
+// exploring that costs the fuzzer a hundred times its usual speed and finds nothing new, so such
+// paths are only read.
+bool padsLittle(std::string_view path) {
+    const json_detail::ParsedPath steps(path);
+    for (size_t i = 0; i < steps.size(); ++i) {
+        if (steps[i].kind == json_detail::kIndexStep && steps[i].index > 4096) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -66,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     for (std::string_view path : paths) {
         const bool named = json_detail::ParsedPath(path).size() > 0;
-        if (!doc.getNode(path).isValid()) continue;
+        if (!padsLittle(path) || !doc.getNode(path).isValid()) continue;
         if (named) FUZZ_CHECK(doc.exists(path));
         if (doc.setString(path, "v1")) FUZZ_CHECK(doc.getText(path) == "v1");
         if (doc.setInt(path, -17)) FUZZ_CHECK(doc.getInt(path) == -17);
@@ -76,6 +88,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::u16string written = doc.toJsonWide(u"");
     JsonDocument reread;
     FUZZ_CHECK(reread.parseWide(written));
-    FUZZ_CHECK(reread.toJsonWide(u"") == written);
+    FUZZ_CHECK(reread.toJsonWide(u"") == fuzz::withLineFeedsAsRead(written));
     return 0;
 }

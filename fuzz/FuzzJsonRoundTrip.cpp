@@ -8,33 +8,10 @@
 #include <string>
 
 #include "FuzzInput.h"
+#include "JsonText.h"
 #include "json/JsonDocument.h"
 
 using namespace jdsm;
-
-namespace {
-
-// The reader turns a line-feed escape into CR LF unless a carriage return precedes it, so a lone line
-// feed written out comes back as CR LF. This is that one rewrite, applied to written JSON.
-std::u16string withLineFeedsAsRead(std::u16string_view written) {
-    std::u16string out;
-    bool afterCarriageReturn = false;
-    for (size_t i = 0; i < written.size(); ++i) {
-        if (written[i] != u'\\' || i + 1 == written.size()) {
-            out += written[i];
-            afterCarriageReturn = false;
-            continue;
-        }
-        const char16_t escaped = written[++i];
-        if (escaped == u'n' && !afterCarriageReturn) out += u"\\r";
-        out += u'\\';
-        out += escaped;
-        afterCarriageReturn = escaped == u'r';
-    }
-    return out;
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::Input in(data, size);
@@ -55,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     JsonDocument reread;
     int32_t status = 0, position = 0;
     FUZZ_CHECK(reread.parseWide(written, JsonDocument::kDecodeUnicodeEscapes, &status, &position));
-    const std::u16string expected = withLineFeedsAsRead(written);
+    const std::u16string expected = fuzz::withLineFeedsAsRead(written);
     FUZZ_CHECK(reread.toJsonWide(u"", false, true) == expected);
 
     const std::u16string pretty = doc.toJsonWide(u"", true, true);
@@ -71,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::u16string copied = copy.toJsonWide(u"c", false, true);
     JsonDocument fromCopy;
     FUZZ_CHECK(fromCopy.parseWide(copied));
-    FUZZ_CHECK(fromCopy.toJsonWide(u"", false, true) == withLineFeedsAsRead(copied));
+    FUZZ_CHECK(fromCopy.toJsonWide(u"", false, true) == fuzz::withLineFeedsAsRead(copied));
     FUZZ_CHECK(copy.addMemberCopy("", "d", copy.getMember("", "c")));
     FUZZ_CHECK(copy.toJsonWide(u"d", false, true) == copied);
     return 0;
