@@ -62,12 +62,6 @@ class FrameStack {
     size_t cap_ = 64;
 };
 
-inline bool isBlank(char16_t c) {
-    return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r';
-}
-inline bool isQuote(char16_t c) {
-    return c == u'"' || c == u'\'';
-}
 inline bool isDigit(char16_t c) {
     return c >= u'0' && c <= u'9';
 }
