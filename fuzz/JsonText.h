@@ -9,26 +9,43 @@
 
 namespace jdsm::fuzz {
 
-// The reader turns a line-feed escape into CR LF unless a carriage return precedes it or it opens the
-// string, so a lone line feed written out comes back as CR LF. This is that one rewrite, applied to
-// written JSON (in which a backslash after a plain quote always opens a string).
+// The reader turns a line-feed escape into CR LF unless a carriage return precedes it or it opens a
+// member name (names are unescaped without their quotes, string values with them), so a lone line feed
+// written out comes back as CR LF. This is that one rewrite, applied to compact written JSON.
 inline std::u16string withLineFeedsAsRead(std::u16string_view written) {
     std::u16string out;
-    bool afterCarriageReturn = false;
-    bool atStringStart = false;
+    std::vector<char16_t> open;  // the containers around the current position
+    char16_t previous = 0;       // the last character outside strings
+    bool inString = false, inName = false, atStart = false, afterCarriageReturn = false;
     for (size_t i = 0; i < written.size(); ++i) {
-        if (written[i] != u'\\' || i + 1 == written.size()) {
-            out += written[i];
-            afterCarriageReturn = false;
-            atStringStart = written[i] == u'"';
+        const char16_t c = written[i];
+        if (!inString) {
+            if (c == u'"') {
+                inString = true;
+                atStart = true;
+                afterCarriageReturn = false;
+                inName = !open.empty() && open.back() == u'{' && (previous == u'{' || previous == u',');
+            } else if (c == u'{' || c == u'[') {
+                open.push_back(c);
+            } else if ((c == u'}' || c == u']') && !open.empty()) {
+                open.pop_back();
+            }
+            previous = c;
+            out += c;
             continue;
         }
-        const char16_t escaped = written[++i];
-        if (escaped == u'n' && !afterCarriageReturn && !atStringStart) out += u"\\r";
-        out += u'\\';
-        out += escaped;
-        afterCarriageReturn = escaped == u'r';
-        atStringStart = false;
+        if (c == u'\\' && i + 1 < written.size()) {
+            const char16_t escaped = written[++i];
+            if (escaped == u'n' && !afterCarriageReturn && !(inName && atStart)) out += u"\\r";
+            out += c;
+            out += escaped;
+            afterCarriageReturn = escaped == u'r';
+        } else {
+            inString = c != u'"';
+            out += c;
+            afterCarriageReturn = false;
+        }
+        atStart = false;
     }
     return out;
 }
