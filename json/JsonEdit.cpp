@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <charconv>
 #include <clocale>
+#include <cmath>
 #include <cstring>
 #include <cwchar>
 #include <cwctype>
 #include <new>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "json/JsonDocument.h"
@@ -43,10 +45,18 @@ const char16_t kFalse[] = u"false";
 
 // Text forms of numbers made here (setters, copies): "%.13g" for reals, decimal digits for integers.
 // to_chars rather than printf: the program may run under a locale whose decimal point is a comma.
+// An infinite value (a copy of a parsed 1e400, say) gets a number the reader reads back as that infinity:
+// "%.13g" would give "inf", which no JSON reader takes, so the written document could not be read again.
 char16_t* realText(Arena* pool, double v) {
     char buf[64];
-    const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 13);
-    const size_t n = static_cast<size_t>(r.ptr - buf);
+    size_t n;
+    if (std::isinf(v)) {
+        const std::string_view huge = v > 0 ? "1e999" : "-1e999";
+        n = huge.copy(buf, huge.size());
+    } else {
+        const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 13);
+        n = static_cast<size_t>(r.ptr - buf);
+    }
     auto* out = static_cast<char16_t*>(pool->allocate((n + 1) * sizeof(char16_t)));
     if (out) {
         for (size_t i = 0; i < n; ++i)

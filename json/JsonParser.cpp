@@ -62,12 +62,6 @@ class FrameStack {
     size_t cap_ = 64;
 };
 
-inline bool isBlank(char16_t c) {
-    return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r';
-}
-inline bool isQuote(char16_t c) {
-    return c == u'"' || c == u'\'';
-}
 inline bool isDigit(char16_t c) {
     return c >= u'0' && c <= u'9';
 }
@@ -397,6 +391,9 @@ int32_t Parser::outerStep() {
     target_->value = tmp->value;
     target_->textForm = tmp->textForm;
     outerStored_ = true;
+    // The value was the whole text: nothing in it is read again, or a "{" or "[" inside a top-level
+    // string would open a container and refuse (or replace) a valid string.
+    pos_ = len_;
     return kParseOk;
 }
 

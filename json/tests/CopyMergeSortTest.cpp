@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
@@ -29,6 +30,29 @@ TEST(JsonCopy, CopiesGetFreshTextFormsAndSurviveTheSource) {
     source.reset();
     EXPECT_EQ(dest.toJson(), R"({"copy":{"n":1.5,"i":0,"t":true,"s":"x","a":[1,{"k":[null]}]},"n":1.5})");
     EXPECT_EQ(dest.getParent("copy.a[1].k").getParent().getParent().getName(), "copy");
+}
+
+// Copies and setters make a real's text form from its value; for an infinity (a parsed 1e400 is one)
+// that used to be "inf", which made the written document unreadable.
+TEST(JsonCopy, InfiniteRealsWriteAsNumbersTheReaderTakesBack) {
+    JsonDocument source;
+    ASSERT_TRUE(source.parse(R"({"up":1e400,"down":-1e400,"small":1e-400})"));
+    JsonDocument doc;
+    ASSERT_TRUE(doc.create());
+    ASSERT_TRUE(doc.addMemberCopy("", "copy", source));
+    ASSERT_TRUE(doc.setReal("set", -HUGE_VAL));
+    const Text written = doc.toJson();
+    JsonDocument again;
+    ASSERT_TRUE(again.parse(written)) << written;
+    const struct {
+        const char* path;
+        double value;
+    } cases[] = {{"copy.up", HUGE_VAL}, {"copy.down", -HUGE_VAL}, {"copy.small", 0.0}, {"set", -HUGE_VAL}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(doc.getReal(c.path), c.value) << c.path;
+        EXPECT_EQ(again.getReal(c.path), c.value) << c.path;
+    }
+    EXPECT_EQ(again.toJson(), written);
 }
 
 TEST(JsonCopy, CloneAndSetElementCopy) {
