@@ -59,7 +59,7 @@ bool boolOf(const Node* n) {
     if (!n) return false;
     switch (n->kind) {
         case kReal:
-            return std::fabs(n->value.real) > 0.0000001;
+            return std::fabs(realValue(n)) > 0.0000001;
         case kInteger:
             return static_cast<uint32_t>(n->value.integer) != 0;
         case kBoolean:
@@ -73,7 +73,7 @@ double realOf(const Node* n) {
     if (!n) return 0.0;
     switch (n->kind) {
         case kReal:
-            return n->value.real;
+            return realValue(n);
         case kInteger:
             return static_cast<double>(n->value.integer);
         case kBoolean:
@@ -93,7 +93,7 @@ int64_t int64Of(const Node* n) {
     if (!n) return 0;
     switch (n->kind) {
         case kReal:
-            return truncateReal(n->value.real);
+            return truncateReal(realValue(n));
         case kInteger:
             return n->value.integer;
         case kBoolean:

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <cwchar>
 #include <cwctype>
+#include <limits>
 #include <new>
 #include <string>
 #include <string_view>
@@ -90,7 +91,8 @@ bool setScalar(Node* n, int32_t kind, Value value, const char16_t* string = null
             n->textForm = const_cast<char16_t*>(value.integer ? kTrue : kFalse);  // never written through
             return true;
         case kReal:
-            n->value.real = value.real;
+            // One NaN for every NaN a caller stores, so that none can pass for a pending parsed real.
+            n->value.real = std::isnan(value.real) ? std::numeric_limits<double>::quiet_NaN() : value.real;
             n->textForm = realText(n->pool, value.real);
             return n->textForm != nullptr;
         case kInteger:
@@ -124,6 +126,8 @@ Node* copyOne(Arena* pool, const Node* src) {
     Value v{};
     switch (src->kind) {
         case kReal:
+            v.real = realValue(src);
+            return setScalar(n, kReal, v) ? n : nullptr;
         case kInteger:
         case kBoolean:
             v = src->value;

@@ -128,6 +128,22 @@ double readReal(const char* s, size_t n) {
     return negative ? -v : v;
 }
 
+void markRealPending(Node* n) {
+    std::memcpy(&n->value.real, &kPendingRealBits, sizeof kPendingRealBits);
+}
+
+double realValue(const Node* n) {
+    uint64_t bits;
+    std::memcpy(&bits, &n->value.real, sizeof bits);
+    if (bits != kPendingRealBits) return n->value.real;
+    // Only plain tokens (sign, digits, point, exponent; at most 64 units) are left pending.
+    char narrow[64];
+    size_t k = 0;
+    for (const char16_t* t = n->textForm; t && *t && k < sizeof narrow; ++t)
+        narrow[k++] = static_cast<char>(*t);
+    return readReal(narrow, k);
+}
+
 size_t unescape(const char16_t* in, size_t n, char16_t* out, bool decodeUnicode) {
     size_t o = 0;
     size_t k = 0;
@@ -720,7 +736,7 @@ Node* Parser::plainNumber(char16_t closer) {
         node->value.integer = readInt64(text, k);
     } else {
         node->kind = kReal;
-        node->value.real = readReal(narrow, k);
+        markRealPending(node);
     }
     pos_ = p;
     return node;

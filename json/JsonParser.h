@@ -33,6 +33,15 @@ int64_t readInt64(const char16_t* s, size_t n);
 // range gives +-infinity or 0 as strtod does. No digits give 0.0. Independent of the C locale.
 double readReal(const char* s, size_t n);
 
+// A parsed real keeps the token it was written as, and its value is worked out from that token only
+// when something reads it as a number: most replies are only read as text, and the exact decimal
+// conversion is the costliest step of parsing number-heavy documents. Until then the value holds this
+// signalling NaN, which no arithmetic produces and no setter stores (setters store the quiet NaN).
+inline constexpr uint64_t kPendingRealBits = 0x7FF4000000000001ULL;
+void markRealPending(Node* n);
+// The value of a real node, converted from its token when still pending.
+double realValue(const Node* n);
+
 // Unescapes n units of `in` into `out` (which may be `in` itself) and returns the units written.
 size_t unescape(const char16_t* in, size_t n, char16_t* out, bool decodeUnicode);
 
